@@ -1,0 +1,3 @@
+#include "app/tarnholm.h"
+
+bool Tarnholm::IsUsbMassStorage(QChar) { return false; }

@@ -1,0 +1,3 @@
+#include "app/worker.h"
+
+void Worker::WorkerLoadFw(const fw_info &) {}
