@@ -6,6 +6,9 @@ namespace platform {
 // Windows implementation: still to be written.
 class WinCameraLibrary : public CameraLibrary {
 public:
+    long deviceInit(IBaseFilter *, unsigned long *) override { return 1; }
+    long versionGet(IBaseFilter *, unsigned long, unsigned char *, int *) override { return 1; }
+    long updateFwUms(IBaseFilter *, unsigned long) override { return 1; }
 };
 
 } // namespace platform
