@@ -1,5 +1,158 @@
 #include "app/tarnholm.h"
+#include "camera/fic_library.h"
 
-void Tarnholm::on_BtnLoadFw_clicked() {}
-void Tarnholm::on_BtnFwFile_clicked() {}
-void Tarnholm::HandleWorkerTheardState(const int) {}
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTime>
+
+namespace {
+
+QString timeOfDay()
+{
+    return QTime::currentTime().toString(Qt::TextDate);
+}
+
+// An information box with the single button OK. Built by hand because the
+// static QMessageBox::information makes its OK the default button.
+void informationBox(QWidget *parent, const char *title, const char *text)
+{
+    QMessageBox box(QMessageBox::Information, QString::fromLocal8Bit(title),
+                    QString::fromLocal8Bit(text), QMessageBox::Ok, parent);
+    box.exec();
+}
+
+} // namespace
+
+void Tarnholm::on_BtnFwFile_clicked()
+{
+    QString path = QFileDialog::getOpenFileName(this, QString(), QString(),
+                                                QString::fromLocal8Bit("*.hex *.bin ;; *.*"));
+    if (path.isEmpty())
+        return;
+    // Backslashes on Windows; elsewhere the path stays one the worker can open.
+    ui.EditFwFile->setText(QDir::toNativeSeparators(path));
+}
+
+void Tarnholm::on_BtnLoadFw_clicked()
+{
+    ui.EditInfo->clear();
+    ui.progressBar->setValue(0);
+
+    const int index = ui.DeviceList->currentIndex();
+    if (index < 0) {
+        ui.EditInfo->append(QString::fromLocal8Bit("Can't find device.\n"));
+        return;
+    }
+
+    updateDeviceName = ui.DeviceList->itemText(index);
+    savedVersion = currentVersion;
+    savedDate = currentDate;
+
+    bool ok = false;
+    const qlonglong address = ui.DeviceList->itemData(index, Qt::UserRole).toLongLong(&ok);
+    if (!ok) {
+        ui.EditInfo->append(QString::fromLocal8Bit("Can't find device.\n"));
+        return;
+    }
+    IBaseFilter *filter = reinterpret_cast<IBaseFilter *>(address);
+
+    if (ui.EditFwFile->text().isEmpty())
+        return;
+
+    ui.EditInfo->clear();
+    ui.progressBar->setValue(0);
+
+    if (g_upgradeStage != 0) {
+        ui.EditInfo->append(QString::fromLocal8Bit("Last Upgrade is not Complete."));
+        return;
+    }
+
+    unsigned long context = 0;
+    if (FicDeviceInit(filter, &context) != 0) {
+        ui.EditInfo->append(QString::fromLocal8Bit("Initialize Device Error."));
+        return;
+    }
+
+    // Set before the request: the camera's drive may arrive as soon as it is made.
+    updateStage = 1;
+    if (FicUpdateFwUms(filter, context) != 0) {
+        ui.EditInfo->append(
+            QString::fromLocal8Bit("Switch USB Camera to USB Mass Storage Device Error."));
+        ui.BtnLoadFw->setEnabled(true);
+        ui.BtnFwFile->setEnabled(true);
+        ui.pBtnDeviceInfo->setEnabled(true);
+        updateStage = 0;
+        return;
+    }
+
+    ui.DeviceList->clear();
+    ui.EditInfo->append(QString::fromLocal8Bit("Wait UMS Install.%1")
+                            .arg(QDateTime::currentDateTime().toString(
+                                QString::fromLocal8Bit("hh:mm:ss"))));
+    g_upgradeStage = 1;
+    ui.BtnLoadFw->setEnabled(false);
+    ui.BtnFwFile->setEnabled(false);
+    ui.pBtnDeviceInfo->setEnabled(false);
+}
+
+void Tarnholm::HandleWorkerTheardState(const int state)
+{
+    const char *trace = nullptr;
+    const char *text = nullptr;
+    switch (state) {
+    case -1:
+        trace = "Get Firmware Error";
+        text = "Get Firmware File Error";
+        break;
+    case -2:
+        trace = "Transmit Firmware to Device Error.";
+        text = "Write Firmware File Error";
+        break;
+    case -3:
+        trace = "Timeout";
+        text = "Time Out";
+        break;
+    default:
+        break;
+    }
+
+    if (text) {
+        updateStage = 0;
+        g_upgradeStage = 0;
+        ui.BtnLoadFw->setEnabled(true);
+        ui.BtnFwFile->setEnabled(true);
+        qDebug() << trace;
+        informationBox(this, "Error", text);
+    } else if (state == 50) {
+        ui.progressBar->setValue(state);
+        ui.EditInfo->append(QString::fromLocal8Bit("Write firmware to flash.%1\nWaiting...")
+                                .arg(timeOfDay()));
+    } else if (state == 95) {
+        ui.progressBar->setValue(state);
+        ui.EditInfo->append(QString::fromLocal8Bit("Reboot... %1").arg(timeOfDay()));
+    } else if (state >= 100) {
+        ui.progressBar->setValue(state);
+        ui.EditInfo->append(QString::fromLocal8Bit("Success %1").arg(timeOfDay()));
+        ui.BtnLoadFw->setEnabled(true);
+        updateStage = 0;
+        const char *result = CheckFwVersionChanged() ? "Update Successful"
+                                                     : "Firmware Version Unchanged";
+        informationBox(this, "Info", result);
+        g_upgradeStage = 0;
+        ui.BtnLoadFw->setEnabled(true);
+        ui.BtnFwFile->setEnabled(true);
+        ui.pBtnDeviceInfo->setEnabled(true);
+        return;
+    } else {
+        ui.progressBar->setValue(state);
+    }
+
+    if (g_upgradeStage == 0) {
+        ui.BtnLoadFw->setEnabled(true);
+        ui.BtnFwFile->setEnabled(true);
+        ui.pBtnDeviceInfo->setEnabled(true);
+    }
+}
