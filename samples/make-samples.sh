@@ -22,6 +22,6 @@ image() {
     } > "$file"
 }
 
-# The demo camera runs 1.4.2 of 2024-03-18.
-image ostrel-1.5.0.bin 1 5 0 2024 9 2 1 0 4
-image ostrel-1.4.2.bin 1 4 2 2024 3 18 1 0 3
+# The demo camera runs 2.1.15 of 2021-07-05.
+image ostrel-2.2.0.bin 2 2 0 2024 9 2 1 0 4
+image ostrel-2.1.15.bin 2 1 15 2021 7 5 1 0 3

@@ -44,8 +44,8 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("newer");
-        QTest::newRow("newer") << "ostrel-1.5.0.bin" << true;
-        QTest::newRow("same") << "ostrel-1.4.2.bin" << false;
+        QTest::newRow("newer") << "ostrel-2.2.0.bin" << true;
+        QTest::newRow("same") << "ostrel-2.1.15.bin" << false;
     }
 
     void samples()

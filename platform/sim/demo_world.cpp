@@ -5,8 +5,8 @@ namespace sim {
 FirmwareVersion demoCameraFirmware()
 {
     FirmwareVersion v;
-    v.major = 1; v.minor = 4; v.patch = 2;
-    v.year = 2024; v.month = 3; v.day = 18;
+    v.major = 2; v.minor = 1; v.patch = 15;
+    v.year = 2021; v.month = 7; v.day = 5;
     v.mcuMajor = 1; v.mcuMinor = 0; v.mcuPatch = 3;
     return v;
 }
