@@ -62,6 +62,7 @@ struct DialogAnswer {
 class UpdateController : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { qRegisterMetaType<fw_info>("fw_info"); }
     void init() { g_upgradeStage = 0; }
     void cleanup() { g_upgradeStage = 0; }
 

@@ -1,0 +1,204 @@
+#include "platform/sim/sim_camera_update.h"
+#include "platform/sim/sim_devices.h"
+#include "platform/sim/sim_firmware.h"
+#include "platform/sim/sim_world.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSemaphore>
+#include <QSharedPointer>
+#include <QThread>
+
+namespace sim {
+
+namespace {
+
+// Runs `job` on the GUI thread and waits for it; gives up when the calling
+// thread is asked to stop, since the window's teardown waits for that thread.
+void runOnGuiThreadAndWait(std::function<void()> job)
+{
+    if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        job();
+        return;
+    }
+    QSharedPointer<QSemaphore> done(new QSemaphore);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [job, done]() {
+        job();
+        done->release();
+    }, Qt::QueuedConnection);
+    while (!done->tryAcquire(1, 20)) {
+        if (QThread::currentThread()->isInterruptionRequested())
+            return;
+    }
+}
+
+QString interfaceNameOf(int deviceId)
+{
+    // Shaped like a USB video device's interface path; the GUID is the class.
+    return QStringLiteral("\\\\?\\USB#VID_2E4F&PID_0C01#OSTREL%1"
+                          "#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\GLOBAL")
+        .arg(deviceId, 4, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+struct SimCameraUpdate::Run {
+    int deviceId = -1;
+    SimDeviceSpec spec;       // the camera as it was asked to switch
+    int volumeId = -1;
+    QString directory;        // the drive's real directory
+    bool pulled = false;      // the drive went during the copy
+};
+
+SimCameraUpdate::SimCameraUpdate(SimWorld &world, SimDevices &devices)
+    : m_world(world), m_devices(devices), m_alive(std::make_shared<bool>(true))
+{
+    m_world.camera.onUpdateFwUms = [this](int deviceId) { return request(deviceId); };
+    m_world.files.onFlush = [this]() { pullDuringCopy(); };
+}
+
+SimCameraUpdate::~SimCameraUpdate()
+{
+    *m_alive = false;
+    m_world.camera.onUpdateFwUms = nullptr;
+    m_world.files.onFlush = nullptr;
+}
+
+int SimCameraUpdate::driveId() const
+{
+    return m_current && m_world.volumes.mounted(m_current->volumeId) ? m_current->volumeId : -1;
+}
+
+long SimCameraUpdate::request(int deviceId)
+{
+    const SimDeviceSpec *spec = m_world.capture.device(deviceId);
+    if (!spec)
+        return 1;
+    auto run = std::make_shared<Run>();
+    run->deviceId = deviceId;
+    run->spec = *spec;
+    m_current = run;
+    std::weak_ptr<bool> alive = m_alive;
+    m_world.clock().schedule(timings.leaveMs, [this, alive, run]() {
+        if (!alive.expired())
+            leave(run);
+    });
+    return 0;
+}
+
+void SimCameraUpdate::leave(std::shared_ptr<Run> run)
+{
+    m_world.capture.detach(run->deviceId);
+    m_devices.announceInterface(platform::DeviceEvent::RemoveComplete,
+                                interfaceNameOf(run->deviceId));
+    if (fault == Fault::DriveNeverArrives)
+        return;
+    std::weak_ptr<bool> alive = m_alive;
+    m_world.clock().schedule(timings.driveArrivalMs, [this, alive, run]() {
+        if (!alive.expired())
+            arrive(run);
+    });
+}
+
+void SimCameraUpdate::arrive(std::shared_ptr<Run> run)
+{
+    if (fault == Fault::DriveNeverArrives)
+        return;
+    SimVolumeSpec volume;
+    volume.busType = platform::VolumeBus::BusTypeUsb;
+    run->volumeId = m_devices.plugVolume(volume);
+    if (run->volumeId < 0)
+        return;
+    run->directory = m_world.volumes.directory(run->volumeId);
+    poll(run);
+}
+
+void SimCameraUpdate::poll(std::shared_ptr<Run> run)
+{
+    if (run->pulled || !m_world.volumes.mounted(run->volumeId))
+        return;
+    const QDir drive(run->directory);
+    if (QFileInfo(drive.filePath(QStringLiteral("update"))).isDir()
+        && QFileInfo(drive.filePath(QStringLiteral("fw.bin"))).isFile()) {
+        QFile file(drive.filePath(QStringLiteral("fw.bin")));
+        QByteArray image;
+        if (file.open(QIODevice::ReadOnly))
+            image = file.readAll();
+        if (onFlash)
+            onFlash(image);
+        // Anything but one of our images leaves the camera's firmware as it was.
+        QByteArray block;
+        if (parseFirmwareImage(image, &block))
+            run->spec.versionBlock = block;
+        if (fault == Fault::DriveNeverLeaves)
+            return;
+        std::weak_ptr<bool> alive = m_alive;
+        m_world.clock().schedule(timings.flashMs, [this, alive, run]() {
+            if (!alive.expired())
+                dropDrive(run);
+        });
+        return;
+    }
+    std::weak_ptr<bool> alive = m_alive;
+    m_world.clock().schedule(timings.pollMs, [this, alive, run]() {
+        if (!alive.expired())
+            poll(run);
+    });
+}
+
+void SimCameraUpdate::dropDrive(std::shared_ptr<Run> run)
+{
+    if (m_world.volumes.mounted(run->volumeId))
+        m_devices.unplugVolume(run->volumeId);
+    if (fault == Fault::CameraNeverReturns)
+        return;
+    std::weak_ptr<bool> alive = m_alive;
+    m_world.clock().schedule(timings.rebootMs, [this, alive, run]() {
+        if (!alive.expired())
+            comeBack(run);
+    });
+}
+
+void SimCameraUpdate::comeBack(std::shared_ptr<Run> run)
+{
+    if (fault == Fault::CameraNeverReturns)
+        return;
+    SimDeviceSpec spec = run->spec;
+    if (fault == Fault::ReturnsUnderAnotherName)
+        spec.friendlyName = otherName;
+    const int id = m_world.capture.attach(spec);
+    m_devices.announceInterface(platform::DeviceEvent::Arrival, interfaceNameOf(id));
+    if (m_current == run)
+        m_current.reset();
+    if (onReturned)
+        onReturned(id);
+}
+
+void SimCameraUpdate::pullDuringCopy()
+{
+    if (fault != Fault::DriveLeavesDuringCopy)
+        return;
+    std::weak_ptr<bool> alive = m_alive;
+    std::shared_ptr<bool> pulled = std::make_shared<bool>(false);
+    runOnGuiThreadAndWait([this, alive, pulled]() {
+        if (alive.expired())
+            return;
+        // Only a file being written onto this camera's drive counts.
+        std::shared_ptr<Run> run = m_current;
+        if (!run || run->pulled || !m_world.volumes.mounted(run->volumeId)
+            || !QFileInfo(QDir(run->directory).filePath(QStringLiteral("fw.bin"))).exists())
+            return;
+        // The camera gives up on the broken transfer and reboots unchanged.
+        run->pulled = true;
+        *pulled = true;
+        dropDrive(run);
+    });
+    // Hold the copy until the window has seen the drive go, so it does so
+    // while the copy is still running.
+    if (*pulled)
+        runOnGuiThreadAndWait([]() {});
+}
+
+} // namespace sim

@@ -1,0 +1,73 @@
+#pragma once
+#include "platform/sim/sim_capture.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace sim {
+
+class SimDevices;
+class SimWorld;
+
+// What a simulated camera does once the tool asks it to switch to mass
+// storage: it leaves as a video device, its drive arrives, it flashes the
+// "fw.bin" found beside a directory "update", drops the drive, reboots and
+// comes back as a video device running the flashed image (sim_firmware.h).
+// Every delay runs on the world's clock. Used on the GUI thread.
+class SimCameraUpdate {
+public:
+    enum class Fault {
+        None,
+        DriveNeverArrives,
+        DriveNeverLeaves,
+        DriveLeavesDuringCopy,   // pulled at the first flush of a file on it
+        CameraNeverReturns,
+        ReturnsUnderAnotherName,
+    };
+
+    struct Timings {
+        int leaveMs = 200;          // request accepted -> gone as a video device
+        int driveArrivalMs = 1500;  // gone -> drive arrives
+        int pollMs = 200;           // how often the camera looks for "update"
+        int flashMs = 5000;         // "update" seen -> drive leaves
+        int rebootMs = 4000;        // drive gone -> back as a video device
+    };
+
+    // Takes over the world's answer to FicUpdateFwUms for every device.
+    SimCameraUpdate(SimWorld &world, SimDevices &devices);
+    ~SimCameraUpdate();
+
+    Timings timings;
+    // Read at each step, so it may change while an update runs.
+    Fault fault = Fault::None;
+    QString otherName = QStringLiteral("Ostrel Camera (recovery)");
+
+    // Called with the content of "fw.bin" when the camera starts flashing.
+    std::function<void(const QByteArray &fwBin)> onFlash;
+    // Called with the new device id when a camera is back as a video device.
+    std::function<void(int deviceId)> onReturned;
+
+    // The id of the drive (in world.volumes) of the update in progress; -1
+    // when no drive is present.
+    int driveId() const;
+
+private:
+    struct Run;
+    long request(int deviceId);
+    void leave(std::shared_ptr<Run> run);
+    void arrive(std::shared_ptr<Run> run);
+    void poll(std::shared_ptr<Run> run);
+    void dropDrive(std::shared_ptr<Run> run);
+    void comeBack(std::shared_ptr<Run> run);
+    void pullDuringCopy();
+
+    SimWorld &m_world;
+    SimDevices &m_devices;
+    std::shared_ptr<Run> m_current;
+    // Cleared on destruction so that scheduled steps left behind do nothing.
+    std::shared_ptr<bool> m_alive;
+};
+
+} // namespace sim
