@@ -5,11 +5,12 @@
 
 namespace {
 
-// A version block: firmware bytes 0-6, MCU bytes 40-42, cut to `length`.
+// A version block: firmware bytes 0-6, MCU bytes 40-42, `length` bytes long
+// (more than 43 imitates a library claiming more than the buffer holds).
 QByteArray makeBlock(int length, QVector<int> head = {2, 1, 15, 0x07, 0xE5, 7, 5},
                      QVector<int> mcu = {1, 0, 3})
 {
-    QByteArray block(43, '\0');
+    QByteArray block(qMax(length, 43), '\0');
     for (int i = 0; i < head.size(); ++i)
         block[i] = static_cast<char>(head[i]);
     for (int i = 0; i < mcu.size(); ++i)
@@ -49,30 +50,31 @@ const QString m1 = QStringLiteral("MCU Version: 1.0.3");
 class CameraInfo : public QObject {
     Q_OBJECT
 private slots:
-    void blockLength_data()
+    void shown_data()
     {
-        QTest::addColumn<int>("blockSize");
-        QTest::addColumn<int>("reported");   // -1000: the block's own size
+        QTest::addColumn<QByteArray>("block");
         QTest::addColumn<QStringList>("shown");
-        QTest::newRow("empty") << 0 << -1000 << QStringList();
-        QTest::newRow("38") << 38 << -1000 << QStringList();
-        QTest::newRow("39") << 39 << -1000 << QStringList{v1, d1};
-        QTest::newRow("42") << 42 << -1000 << QStringList{v1, d1};
-        QTest::newRow("43") << 43 << -1000 << QStringList{v1, d1, m1};
-        QTest::newRow("claims more than the buffer") << 43 << 500 << QStringList{v1, d1, m1};
-        QTest::newRow("claims a negative length") << 43 << -5 << QStringList();
+        QTest::newRow("empty") << makeBlock(0) << QStringList();
+        QTest::newRow("38") << makeBlock(38) << QStringList();
+        QTest::newRow("39") << makeBlock(39) << QStringList{v1, d1};
+        QTest::newRow("42") << makeBlock(42) << QStringList{v1, d1};
+        QTest::newRow("43") << makeBlock(43) << QStringList{v1, d1, m1};
+        QTest::newRow("claims 60") << makeBlock(60) << QStringList{v1, d1, m1};
+        QTest::newRow("zero-filled date") << makeBlock(43, {0, 0, 0, 0x00, 0x63, 1, 9}, {0, 0, 0})
+            << QStringList{"Version : 0.0.0", "Date : 0099-01-09", "MCU Version: 0.0.0"};
+        QTest::newRow("high bytes")
+            << makeBlock(43, {0xFF, 0x80, 0x7F, 0xFF, 0xFF, 12, 31}, {0xFF, 0x80, 0x7F})
+            << QStringList{"Version : 255.128.127", "Date : 65535-12-31", "MCU Version: -1.-128.127"};
     }
-    void blockLength()
+    void shown()
     {
-        QFETCH(int, blockSize);
-        QFETCH(int, reported);
+        QFETCH(QByteArray, block);
         QFETCH(QStringList, shown);
         SimFixture sim;
-        sim::SimDeviceSpec spec = camera(makeBlock(blockSize));
-        if (reported != -1000)
-            spec.faults.reportedLength = reported;
-        sim.world.capture.attach(spec);
+        sim.world.capture.attach(camera(block));
         Tarnholm w;
+        // The fill has selected the camera and shown it already.
+        QCOMPARE(lines(w.ui.DeviceInfo), shown);
         dirty(w);
 
         w.ui.pBtnDeviceInfo->click();
@@ -80,44 +82,8 @@ private slots:
         QCOMPARE(lines(w.ui.DeviceInfo), shown);
         QCOMPARE(w.ui.EditInfo->toPlainText(), QString());
         const bool full = !shown.isEmpty();
-        QCOMPARE(w.currentVersion, full ? QStringLiteral("2.1.15") : QStringLiteral("9.9.9"));
-        QCOMPARE(w.currentDate, full ? QStringLiteral("2021-07-05") : QStringLiteral("1999-09-09"));
-    }
-
-    void numbers_data()
-    {
-        QTest::addColumn<QVector<int>>("head");
-        QTest::addColumn<QVector<int>>("mcu");
-        QTest::addColumn<QStringList>("shown");
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<QString>("date");
-        QTest::newRow("worked example") << QVector<int>{2, 1, 15, 0x07, 0xE5, 7, 5}
-            << QVector<int>{1, 0, 3} << QStringList{v1, d1, m1}
-            << "2.1.15" << "2021-07-05";
-        QTest::newRow("zero-filled date") << QVector<int>{0, 0, 0, 0x00, 0x63, 1, 9}
-            << QVector<int>{0, 0, 0}
-            << QStringList{"Version : 0.0.0", "Date : 0099-01-09", "MCU Version: 0.0.0"}
-            << "0.0.0" << "0099-01-09";
-        QTest::newRow("high bytes") << QVector<int>{0xFF, 0x80, 0x7F, 0xFF, 0xFF, 12, 31}
-            << QVector<int>{0xFF, 0x80, 0x7F}
-            << QStringList{"Version : 255.128.127", "Date : 65535-12-31",
-                           "MCU Version: -1.-128.127"}
-            << "255.128.127" << "65535-12-31";
-    }
-    void numbers()
-    {
-        QFETCH(QVector<int>, head);
-        QFETCH(QVector<int>, mcu);
-        QFETCH(QStringList, shown);
-        QFETCH(QString, version);
-        QFETCH(QString, date);
-        SimFixture sim;
-        sim.world.capture.attach(camera(makeBlock(43, head, mcu)));
-        Tarnholm w;   // the fill selects the camera and shows it at once
-
-        QCOMPARE(lines(w.ui.DeviceInfo), shown);
-        QCOMPARE(w.currentVersion, version);
-        QCOMPARE(w.currentDate, date);
+        QCOMPARE(w.currentVersion, full ? shown[0].mid(10) : QStringLiteral("9.9.9"));
+        QCOMPARE(w.currentDate, full ? shown[1].mid(7) : QStringLiteral("1999-09-09"));
     }
 
     void queryFailure_data()
@@ -127,7 +93,6 @@ private slots:
         const QString notFound = QStringLiteral("Can't find device.\n");
         QTest::newRow("no current item") << "no item" << notFound;
         QTest::newRow("data not a number") << "bad data" << notFound;
-        QTest::newRow("data missing") << "no data" << notFound;
         QTest::newRow("null filter") << "null data" << "Initialize Device Error.";
         QTest::newRow("init fails") << "init" << "Initialize Device Error.";
         QTest::newRow("camera gone") << "detached" << "Initialize Device Error.";
@@ -145,8 +110,6 @@ private slots:
             list->clear();
         else if (fault == "bad data")
             list->setItemData(0, QStringLiteral("camera"), Qt::UserRole);
-        else if (fault == "no data")
-            list->setItemData(0, QVariant(), Qt::UserRole);
         else if (fault == "null data")
             list->setItemData(0, QVariant(qlonglong(0)), Qt::UserRole);
         else if (fault == "init")
@@ -163,20 +126,6 @@ private slots:
         QCOMPARE(w.ui.DeviceInfo->toPlainText(), QString());
         QCOMPARE(w.currentVersion, QStringLiteral("9.9.9"));
         QCOMPARE(w.currentDate, QStringLiteral("1999-09-09"));
-    }
-
-    void clearedListRunsNothing()
-    {
-        SimFixture sim;
-        const int id = sim.world.capture.attach(camera(makeBlock(43)));
-        Tarnholm w;
-        const int reads = sim.world.capture.counters(id).versionGetCalls;
-        dirty(w);
-        w.ui.DeviceList->clear();
-        QVERIFY(QMetaObject::invokeMethod(&w, "on_DeviceList_currentIndexChanged", Q_ARG(int, -1)));
-        QCOMPARE(w.ui.EditInfo->toPlainText(), QStringLiteral("old log"));
-        QCOMPARE(w.ui.DeviceInfo->toPlainText(), QStringLiteral("old info"));
-        QCOMPARE(sim.world.capture.counters(id).versionGetCalls, reads);
     }
 
     void postUpdateCheck_data()
@@ -196,12 +145,9 @@ private slots:
         QTest::newRow("other version") << otherVersion << QByteArray() << listed << "" << true << "";
         QTest::newRow("not back under that text") << otherDate << QByteArray()
             << "Ostrel Camera" << "" << false << "";
-        QTest::newRow("list empty") << otherDate << QByteArray() << listed << "empty" << false << "";
         QTest::newRow("short answer, second changed") << makeBlock(30) << otherDate
             << listed << "" << true << "";
         QTest::newRow("short answer, second same") << makeBlock(30) << same
-            << listed << "" << false << "";
-        QTest::newRow("only short answers") << makeBlock(38) << makeBlock(30)
             << listed << "" << false << "";
         QTest::newRow("data not a number") << otherDate << QByteArray() << listed << "bad data"
             << false << "Can't find device.\n";
@@ -223,9 +169,7 @@ private slots:
         if (!second.isEmpty())
             sim.world.capture.attach(camera(second));
         Tarnholm w;
-        if (fault == "empty")
-            w.ui.DeviceList->clear();
-        else if (fault == "bad data")
+        if (fault == "bad data")
             w.ui.DeviceList->setItemData(0, QStringLiteral("camera"), Qt::UserRole);
         else if (fault == "init")
             sim.world.capture.device(id)->faults.deviceInit = 4;
