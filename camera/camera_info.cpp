@@ -1,10 +1,84 @@
 #include "app/tarnholm.h"
+#include "camera/fic_library.h"
+#include "camera/version_block.h"
 
-void Tarnholm::on_pBtnDeviceInfo_clicked() {}
+namespace {
+
+QString messageFor(versionblock::ReadResult result)
+{
+    return QString::fromLocal8Bit(result == versionblock::ReadResult::InitFailed
+                                      ? "Initialize Device Error."
+                                      : "Get Version Failed");
+}
+
+} // namespace
+
+void Tarnholm::on_pBtnDeviceInfo_clicked()
+{
+    ui.EditInfo->clear();
+    ui.DeviceInfo->clear();
+
+    const int index = ui.DeviceList->currentIndex();
+    IBaseFilter *filter = nullptr;
+    if (index < 0
+        || !versionblock::filterFromItemData(ui.DeviceList->itemData(index, Qt::UserRole), &filter)) {
+        ui.EditInfo->append(QString::fromLocal8Bit("Can't find device.\n"));
+        return;
+    }
+
+    unsigned char block[FicVersionBlockSize] = {};
+    int length = 0;
+    const versionblock::ReadResult result = versionblock::read(filter, block, &length);
+    if (result != versionblock::ReadResult::Read) {
+        ui.EditInfo->append(messageFor(result));
+        return;
+    }
+
+    if (length >= FicVersionMinimum) {
+        ui.DeviceInfo->append(versionblock::versionLine(block));
+        currentVersion = versionblock::versionText(block);
+        ui.DeviceInfo->append(versionblock::dateLine(block));
+        currentDate = versionblock::dateText(block);
+    }
+    if (length >= FicVersionWithMcu)
+        ui.DeviceInfo->append(versionblock::mcuLine(block));
+}
+
 void Tarnholm::on_DeviceList_currentIndexChanged(int index)
 {
     if (index < 0)
         return;
     on_pBtnDeviceInfo_clicked();
 }
-bool Tarnholm::CheckFwVersionChanged() { return false; }
+
+bool Tarnholm::CheckFwVersionChanged()
+{
+    if (ui.DeviceList->count() == 0)
+        return false;
+
+    for (int i = 0; i < ui.DeviceList->count(); ++i) {
+        if (ui.DeviceList->itemText(i) != updateDeviceName)
+            continue;
+
+        IBaseFilter *filter = nullptr;
+        if (!versionblock::filterFromItemData(ui.DeviceList->itemData(i, Qt::UserRole), &filter)) {
+            ui.EditInfo->append(QString::fromLocal8Bit("Can't find device.\n"));
+            return false;
+        }
+
+        unsigned char block[FicVersionBlockSize] = {};
+        int length = 0;
+        const versionblock::ReadResult result = versionblock::read(filter, block, &length);
+        if (result != versionblock::ReadResult::Read) {
+            ui.EditInfo->append(messageFor(result));
+            return false;
+        }
+        // A short answer may come from another camera under the same name.
+        if (length < FicVersionMinimum)
+            continue;
+
+        return versionblock::versionText(block) != savedVersion
+            || versionblock::dateText(block) != savedDate;
+    }
+    return false;
+}

@@ -1,3 +1,227 @@
 #include "app/worker.h"
+#include "app/tarnholm.h"
+#include "platform/platform.h"
+#include "update/firmware_copy.h"
 
-void Worker::WorkerLoadFw(const fw_info &) {}
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSemaphore>
+#include <QSharedPointer>
+#include <QThread>
+#include <functional>
+#include <memory>
+#include <new>
+
+namespace {
+
+enum StateCode {
+    FileUnusable = -1,
+    DriveUnusable = -2,
+    TimedOut = -3,
+    DriveGone = 95,
+    Done = 100,
+};
+
+// One limit over both waits: the camera must be back within 300 s of the copy.
+constexpr qint64 kWaitLimitMs = 300 * 1000;
+constexpr int kPollMs = 1000;
+// Progress creeps while the camera works, slower while it reboots, and never
+// reaches the value that means the next phase has begun.
+constexpr int kDriveStepPolls = 2;
+constexpr int kDriveStepCeiling = 94;
+constexpr int kCameraStepPolls = 4;
+constexpr int kCameraStepCeiling = 99;
+constexpr int kCameraBack = 5;
+
+// An entry in the drive's root: root, native separator, name. On Windows the
+// root already ends in "\" ("E:\"), giving "E:\\fw.bin": the text the operator
+// sees in the failure message, and a path the system reads with the doubled
+// separator as one. Elsewhere the root is a mount point with or without a
+// trailing "/", and "/" joins it to the name correctly in both cases.
+QString onDrive(const QString &root, const QString &name)
+{
+    return root + QDir::separator() + name;
+}
+
+bool isDirectory(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() && info.isDir();
+}
+
+// The window's destructor asks the worker thread to stop.
+bool stopRequested()
+{
+    return QThread::currentThread()->isInterruptionRequested();
+}
+
+// Widgets live on the GUI thread, so the box is shown there while the worker
+// waits for the operator to close it; -2 thus always follows the box. The wait
+// gives up when the thread is asked to stop: a closing window must not wait
+// for a worker that waits for a box the window will never show.
+void showCreateFileWarning(const QString &text)
+{
+    QWidget *parent = g_mainWindow;
+    // Built by hand: QMessageBox::warning would make OK the default button.
+    auto show = [parent, text]() {
+        QMessageBox box(QMessageBox::Warning, QString::fromLocal8Bit("Error"), text,
+                        QMessageBox::Ok, parent);
+        box.exec();
+    };
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
+        show();
+        return;
+    }
+    QSharedPointer<QSemaphore> closed(new QSemaphore);
+    QObject *context = parent ? static_cast<QObject *>(parent) : app;
+    QMetaObject::invokeMethod(context, [show, closed]() {
+        show();
+        closed->release();
+    }, Qt::QueuedConnection);
+    while (!closed->tryAcquire(1, 100)) {
+        if (stopRequested())
+            return;
+    }
+}
+
+enum class WaitEnd { Reached, TimedOut, Stopped };
+
+// Polls once a second until `reached` holds, or the limit counted from
+// `waitStart` has passed. After every `stepPolls` polls it reports one more
+// step while `last` is below `ceiling`. A stop request ends the wait within
+// one poll and nothing more is reported.
+WaitEnd waitUntil(const std::function<bool()> &reached, int stepPolls, int ceiling,
+                  qint64 waitStart, int &last, const std::function<void(int)> &report)
+{
+    platform::Clock *clock = platform::current().clock;
+    int sleeps = 0;
+    while (!reached()) {
+        if (stopRequested())
+            return WaitEnd::Stopped;
+        if (clock->monotonicMs() - waitStart >= kWaitLimitMs)
+            return WaitEnd::TimedOut;
+        clock->sleepMs(kPollMs);
+        if (stopRequested())
+            return WaitEnd::Stopped;
+        if (++sleeps >= stepPolls && last < ceiling) {
+            sleeps = 0;
+            report(++last);
+        }
+    }
+    return WaitEnd::Reached;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+}
+
+} // namespace
+
+void Worker::WorkerLoadFw(const fw_info &inof)
+{
+    if (inof.fw_file.isEmpty()) {
+        emit WorkerTheardState(FileUnusable);
+        return;
+    }
+    // The drive is checked before the file.
+    if (!isDirectory(inof.disk_path)) {
+        emit WorkerTheardState(DriveUnusable);
+        return;
+    }
+    const QString destination = onDrive(inof.disk_path, g_firmwareFileName);
+    // Truncating the destination would destroy a source that is the very
+    // fw.bin on the drive.
+    if (!QFileInfo(inof.fw_file).isFile() || sameFile(inof.fw_file, destination)) {
+        emit WorkerTheardState(FileUnusable);
+        return;
+    }
+
+    // The source and its chunk buffer come first, so a file that cannot be
+    // read leaves the drive untouched.
+    QFile source(inof.fw_file);
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        emit WorkerTheardState(FileUnusable);
+        return;
+    }
+    const qint64 size = source.size();
+    const qint64 chunk = firmware::chunkLength(size);
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<size_t>(chunk)]);
+    if (!buffer) {
+        emit WorkerTheardState(FileUnusable);
+        return;
+    }
+
+    // Truncated, so a longer fw.bin from an earlier attempt keeps no stale tail.
+    QFile target(destination);
+    if (!target.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        const quint32 error = platform::current().files->lastError();
+        showCreateFileWarning(QString::fromLocal8Bit("Create File: %1 Error(%2)")
+                                  .arg(destination)
+                                  .arg(error, 0, 10, QLatin1Char('0')));
+        emit WorkerTheardState(DriveUnusable);
+        return;
+    }
+    g_upgradeStage = 2;
+
+    int last = 0;
+    const firmware::CopyResult copied = firmware::copyInChunks(
+        source, target, size, buffer.get(), chunk, [this, &last](int chunks) {
+            last = chunks;
+            emit WorkerTheardState(chunks);
+        });
+    buffer.reset();
+    // The camera starts flashing as soon as it sees "update", so the file
+    // must be on the device in full before that; a failed flush is a failed write.
+    const bool written = copied == firmware::CopyResult::Done
+        && platform::current().files->flushToDevice(target);
+    target.close();
+    source.close();
+    if (copied == firmware::CopyResult::ReadFailed) {
+        QFile::remove(destination);
+        emit WorkerTheardState(FileUnusable);
+        return;
+    }
+    if (!written) {
+        // Never leave the camera a truncated firmware to flash.
+        if (isDirectory(inof.disk_path))
+            QFile::remove(destination);
+        emit WorkerTheardState(DriveUnusable);
+        return;
+    }
+    QDir().mkdir(onDrive(inof.disk_path, QStringLiteral("update")));
+
+    // Elapsed time on the monotonic clock: setting the time of day during the
+    // waits neither shortens nor lengthens the limit.
+    const qint64 waitStart = platform::current().clock->monotonicMs();
+    g_upgradeStage = 3;
+
+    const auto report = [this](int code) { emit WorkerTheardState(code); };
+    const QString drive = inof.disk_path;
+    WaitEnd end = waitUntil([drive]() { return !QFileInfo::exists(drive); },
+                            kDriveStepPolls, kDriveStepCeiling, waitStart, last, report);
+    if (end == WaitEnd::Stopped)
+        return;
+    if (end == WaitEnd::TimedOut) {
+        emit WorkerTheardState(TimedOut);
+        return;
+    }
+    g_upgradeStage = 4;
+    last = DriveGone;
+    emit WorkerTheardState(DriveGone);
+
+    end = waitUntil([]() { return g_upgradeStage == kCameraBack; },
+                    kCameraStepPolls, kCameraStepCeiling, waitStart, last, report);
+    if (end == WaitEnd::Stopped)
+        return;
+    if (end == WaitEnd::TimedOut) {
+        emit WorkerTheardState(TimedOut);
+        return;
+    }
+    emit WorkerTheardState(Done);
+}

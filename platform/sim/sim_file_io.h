@@ -1,10 +1,22 @@
 #pragma once
 #include "platform/host_file_io.h"
 
+#include <atomic>
+#include <functional>
+
 namespace sim {
 
-// The host's file operations (fault settings come with the worker).
+// The host's file operations, with the faults a test needs to provoke.
+// Set the fields before the copy starts; the worker thread reads them.
 class SimFileIo : public platform::HostFileIo {
+public:
+    bool flushToDevice(QFile &file) override;
+
+    // Makes every flush report failure (after the hook has run).
+    std::atomic<bool> failFlush{false};
+    // Runs at the start of every flush, on the calling thread: the moment the
+    // whole file has been written but not yet committed to the device.
+    std::function<void()> onFlush;
 };
 
 } // namespace sim

@@ -6,6 +6,7 @@ namespace sim {
 SimWorld::SimWorld(SimClock *clock, QObject *parent)
     : QObject(parent), m_clock(clock)
 {
+    camera.setDevices(&capture);
 }
 
 void SimWorld::install()

@@ -3,12 +3,30 @@
 
 namespace platform {
 
-// Windows implementation: still to be written.
+// The vendor's FicUvcExKorvane.dll, loaded on first use. While the library
+// or one of its functions cannot be found, every call fails with the
+// Windows error code for the missing module or function.
 class WinCameraLibrary : public CameraLibrary {
 public:
-    long deviceInit(IBaseFilter *, unsigned long *) override { return 1; }
-    long versionGet(IBaseFilter *, unsigned long, unsigned char *, int *) override { return 1; }
-    long updateFwUms(IBaseFilter *, unsigned long) override { return 1; }
+    ~WinCameraLibrary() override;
+
+    long deviceInit(IBaseFilter *filter, unsigned long *context) override;
+    long versionGet(IBaseFilter *filter, unsigned long context,
+                    unsigned char *block, int *length) override;
+    long updateFwUms(IBaseFilter *filter, unsigned long context) override;
+
+private:
+    using DeviceInitFn = long (*)(IBaseFilter *, unsigned long *);
+    using VersionGetFn = long (*)(IBaseFilter *, unsigned long, unsigned char *, int *);
+    using UpdateFwUmsFn = long (*)(IBaseFilter *, unsigned long);
+
+    // 0 when all three functions are at hand, otherwise why not.
+    long load();
+
+    void *m_module = nullptr;   // HMODULE
+    DeviceInitFn m_deviceInit = nullptr;
+    VersionGetFn m_versionGet = nullptr;
+    UpdateFwUmsFn m_updateFwUms = nullptr;
 };
 
 } // namespace platform

@@ -3,13 +3,14 @@
 
 namespace platform {
 
-// Windows implementation: still to be written.
+// DirectShow's video-input device category, through COM. COM must already
+// be initialised on the calling thread (Qt does so for the GUI thread).
 class WinCaptureDevices : public CaptureDevices {
 public:
-    int enumerate(IMoniker **, IBaseFilter **, int) override { return -1; }
-    DeviceProperties readProperties(IMoniker *) override { return {}; }
-    void release(IMoniker *) override {}
-    void release(IBaseFilter *) override {}
+    int enumerate(IMoniker **monikers, IBaseFilter **filters, int slots) override;
+    DeviceProperties readProperties(IMoniker *moniker) override;
+    void release(IMoniker *moniker) override;
+    void release(IBaseFilter *filter) override;
 };
 
 } // namespace platform

@@ -1,0 +1,151 @@
+// The worker's copy of a large file onto a local directory against
+// `cp` + `sync` of the same file, and the worker's peak resident memory.
+//
+//   bench_worker_copy [directory] [size in MiB] [rounds]
+//
+// The directory (default: the current one) must be on a local disk.
+#include "app/tarnholm.h"
+#include "app/worker.h"
+#include "platform/host_file_io.h"
+#include "platform/platform.h"
+#include "platform/system_clock.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Real time, except that the worker's first sleep marks the end of the copy
+// (fw.bin written, flushed, closed; "update" created) and takes the drive
+// away, so the drive wait ends at once and stays out of the figures.
+class CopyEndClock : public platform::Clock {
+public:
+    QString drive;
+    qint64 copyEndMs = -1;
+    void sleepMs(int) override
+    {
+        if (copyEndMs < 0)
+            copyEndMs = m_real.monotonicMs();
+        QDir(drive).removeRecursively();
+    }
+    qint64 monotonicMs() override { return m_real.monotonicMs(); }
+
+private:
+    platform::SystemClock m_real;
+};
+
+qint64 statusKiB(const char *field)
+{
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// Sets the peak resident size back to the current one.
+void resetPeak()
+{
+    QFile refs("/proc/self/clear_refs");
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+bool shell(const QString &command)
+{
+    return QProcess::execute("sh", {"-c", command}) == 0;
+}
+
+qint64 median(QVector<qint64> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const QString base = QDir(args.value(1, QDir::currentPath())).absoluteFilePath("bench-worker-copy");
+    const qint64 mib = args.value(2, "256").toLongLong();
+    const int rounds = args.value(3, "3").toInt();
+    const qint64 size = mib * 1024 * 1024;
+    QTextStream out(stdout);
+
+    QDir(base).removeRecursively();
+    QDir().mkpath(base);
+    const QString source = base + "/firmware.bin";
+    const QString drive = base + "/drive";
+    if (!shell(QString("head -c %1 /dev/urandom > '%2'").arg(size).arg(source))) {
+        out << "cannot create " << source << "\n";
+        return 1;
+    }
+
+    CopyEndClock clock;
+    clock.drive = drive;
+    platform::HostFileIo files;
+    platform::Platform p;
+    p.clock = &clock;
+    p.files = &files;
+    platform::install(p);
+
+    Worker worker;
+    int lastChunk = 0;
+    QObject::connect(&worker, &Worker::WorkerTheardState, [&](int code) {
+        if (code > 0 && code < 95)
+            lastChunk = qMax(lastChunk, code);
+        if (code == 95)
+            g_upgradeStage = 5;
+    });
+
+    QVector<qint64> workerMs, cpMs;
+    qint64 idleKiB = 0, peakKiB = 0;
+    for (int round = 0; round < rounds; ++round) {
+        QDir().mkpath(drive);
+        shell("sync");
+        resetPeak();
+        idleKiB = statusKiB("VmHWM:");
+        QElapsedTimer timer;
+        const qint64 started = clock.monotonicMs();
+        clock.copyEndMs = -1;
+        worker.WorkerLoadFw({source, drive + "/"});
+        peakKiB = qMax(peakKiB, statusKiB("VmHWM:") - idleKiB);
+        workerMs << clock.copyEndMs - started;
+
+        const QString copy = base + "/cp-copy.bin";
+        shell("sync");
+        timer.start();
+        shell(QString("cp '%1' '%2' && sync '%2'").arg(source, copy));
+        cpMs << timer.elapsed();
+        QFile::remove(copy);
+    }
+
+    const qint64 w = median(workerMs), c = median(cpMs);
+    const qint64 goalKiB = size / 50 / 1024 + 4 * 1024;
+    out << "file: " << mib << " MiB, " << rounds << " rounds, chunks: " << lastChunk << "\n";
+    auto list = [](const QVector<qint64> &v) {
+        QStringList s;
+        for (qint64 x : v)
+            s << QString::number(x);
+        return s.join(' ');
+    };
+    out << "worker copy + flush, ms per round: " << list(workerMs) << "\n";
+    out << "cp + sync, ms per round:           " << list(cpMs) << "\n";
+    out << "worker copy + flush (median): " << w << " ms\n";
+    out << "cp + sync (median):           " << c << " ms\n";
+    out << "ratio cp/worker: " << QString::number(double(c) / double(w), 'f', 2) << " (goal >= 0.90)\n";
+    out << "peak resident above idle: " << peakKiB << " KiB (goal <= " << goalKiB
+        << " KiB = size/50 + 4 MiB; idle " << idleKiB << " KiB)\n";
+    QDir(base).removeRecursively();
+    return 0;
+}
