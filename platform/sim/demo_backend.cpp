@@ -1,5 +1,8 @@
 #include "platform/backend.h"
+#include "platform/sim/demo_panel.h"
 #include "platform/sim/real_clock.h"
+#include "platform/sim/sim_camera_update.h"
+#include "platform/sim/sim_devices.h"
 #include "platform/sim/sim_world.h"
 
 namespace {
@@ -32,9 +35,20 @@ public:
         world.capture.attach(camera);
 
         world.install();
+
+        // Flash and reboot take seconds, so a whole update ends within a minute.
+        cameraUpdate.timings.leaveMs = 500;
+        cameraUpdate.timings.driveArrivalMs = 2000;
+        cameraUpdate.timings.flashMs = 6000;
+        cameraUpdate.timings.rebootMs = 5000;
+        panel.move(650, 0);
+        panel.show();
     }
     sim::RealClock clock;
     sim::SimWorld world;
+    sim::SimDevices devices{world};
+    sim::SimCameraUpdate cameraUpdate{world, devices};
+    sim::DemoPanel panel{world, devices, cameraUpdate};
 };
 
 } // namespace

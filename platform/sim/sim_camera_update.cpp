@@ -80,6 +80,7 @@ long SimCameraUpdate::request(int deviceId)
     run->deviceId = deviceId;
     run->spec = *spec;
     m_current = run;
+    m_phase = Phase::Switching;
     std::weak_ptr<bool> alive = m_alive;
     m_world.clock().schedule(timings.leaveMs, [this, alive, run]() {
         if (!alive.expired())
@@ -112,6 +113,7 @@ void SimCameraUpdate::arrive(std::shared_ptr<Run> run)
     if (run->volumeId < 0)
         return;
     run->directory = m_world.volumes.directory(run->volumeId);
+    m_phase = Phase::DriveMounted;
     poll(run);
 }
 
@@ -132,6 +134,7 @@ void SimCameraUpdate::poll(std::shared_ptr<Run> run)
         QByteArray block;
         if (parseFirmwareImage(image, &block))
             run->spec.versionBlock = block;
+        m_phase = Phase::Flashing;
         if (fault == Fault::DriveNeverLeaves)
             return;
         std::weak_ptr<bool> alive = m_alive;
@@ -152,6 +155,7 @@ void SimCameraUpdate::dropDrive(std::shared_ptr<Run> run)
 {
     if (m_world.volumes.mounted(run->volumeId))
         m_devices.unplugVolume(run->volumeId);
+    m_phase = Phase::Rebooting;
     if (fault == Fault::CameraNeverReturns)
         return;
     std::weak_ptr<bool> alive = m_alive;
@@ -170,8 +174,10 @@ void SimCameraUpdate::comeBack(std::shared_ptr<Run> run)
         spec.friendlyName = otherName;
     const int id = m_world.capture.attach(spec);
     m_devices.announceInterface(platform::DeviceEvent::Arrival, interfaceNameOf(id));
-    if (m_current == run)
+    if (m_current == run) {
         m_current.reset();
+        m_phase = Phase::Idle;
+    }
     if (onReturned)
         onReturned(id);
 }

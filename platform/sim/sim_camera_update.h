@@ -49,6 +49,10 @@ public:
     // Called with the new device id when a camera is back as a video device.
     std::function<void(int deviceId)> onReturned;
 
+    enum class Phase { Idle, Switching, DriveMounted, Flashing, Rebooting };
+    // Where the update in progress stands (Idle when none runs).
+    Phase phase() const { return m_phase; }
+
     // The id of the drive (in world.volumes) of the update in progress; -1
     // when no drive is present.
     int driveId() const;
@@ -66,6 +70,7 @@ private:
     SimWorld &m_world;
     SimDevices &m_devices;
     std::shared_ptr<Run> m_current;
+    Phase m_phase = Phase::Idle;
     // Cleared on destruction so that scheduled steps left behind do nothing.
     std::shared_ptr<bool> m_alive;
 };
