@@ -1,5 +1,140 @@
 #include "app/tarnholm.h"
+#include "platform/platform.h"
+#include "storage/bus_check.h"
 
-void Tarnholm::HandleDeviceEvent(const platform::DeviceEvent &) {}
-char DriveLetterFromMask(quint32) { return '['; }
-bool guid_check(const GUID &, const QString &) { return false; }
+#include <QDebug>
+#include <QDir>
+#include <QMessageBox>
+#include <QTime>
+
+using platform::DeviceEvent;
+
+namespace {
+
+// The arrived volume as the operator and the worker know it.
+struct ArrivedVolume {
+    QString drive;    // "E", or the mount point where drives have no letters
+    QString root;     // "E:\", or the mount point ending in a separator
+    QChar letter;     // null for a mount point
+};
+
+// False when the record names no drive at all: there is nothing to check.
+bool identifyVolume(const DeviceEvent &event, ArrivedVolume *volume)
+{
+    if (event.unitMask == 0 && !event.mountPoint.isEmpty()) {
+        volume->drive = event.mountPoint;
+        volume->root = QDir::toNativeSeparators(event.mountPoint);
+        if (!volume->root.endsWith(QDir::separator()))
+            volume->root += QDir::separator();
+        return true;
+    }
+    const char letter = DriveLetterFromMask(event.unitMask);
+    if (letter == '[')
+        return false;
+    volume->letter = QLatin1Char(letter);
+    volume->drive = QString(volume->letter);
+    volume->root = volume->drive + QString::fromLocal8Bit(":\\");
+    return true;
+}
+
+void showTransferFailed(QWidget *parent)
+{
+    QMessageBox::information(parent, QString::fromLocal8Bit("Error"),
+                             QString::fromLocal8Bit("Transfer Failed"), QMessageBox::Ok,
+                             QMessageBox::NoButton);
+}
+
+} // namespace
+
+void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
+{
+    // The stages are read at the moment each step runs: the bus check's boxes
+    // run a nested event loop in which further events can be handled.
+    if (event.type == DeviceEvent::Arrival) {
+        ArrivedVolume volume;
+        if (event.plainVolume() && identifyVolume(event, &volume)) {
+            qDebug().nospace().noquote()
+                << QString::fromLocal8Bit("USB_Arrived and The USBDisk is: ") + volume.drive;
+            // Give a freshly mounted camera drive a moment before opening it.
+            if (updateStage == 1)
+                platform::current().clock->sleepMs(1000);
+            const bool usb = volume.letter.isNull() ? IsUsbVolume(this, event.mountPoint)
+                                                    : IsUsbMassStorage(volume.letter);
+            if (!usb) {
+                qDebug().nospace().noquote() << QString::fromLocal8Bit("This is not a usb mass storage");
+            } else {
+                qDebug().nospace().noquote() << QString::fromLocal8Bit("This is a usb mass storage");
+                // The first USB volume while the camera's drive is awaited is taken to be it.
+                if (updateStage == 1) {
+                    ui.EditInfo->append(QString::fromLocal8Bit("Write file to %1, %2")
+                                            .arg(volume.drive,
+                                                 QTime::currentTime().toString(Qt::TextDate)));
+                    fw_info info;
+                    info.fw_file = ui.EditFwFile->text();
+                    info.disk_path = volume.root;
+                    ui.progressBar->setRange(0, 100);
+                    ui.progressBar->setValue(0);
+                    updateStage = 2;
+                    emit StartLoadFwThread(info);
+                }
+            }
+        }
+
+        qDebug().nospace().noquote() << event.interfaceName;
+        if (guid_check(g_captureCategory, event.interfaceName)) {
+            qDebug().nospace().noquote() << QString::fromLocal8Bit("USB Camera Device insert ");
+            RefreshDeviceList();
+            // Only now: the worker goes on at 5 and the version read that
+            // follows looks the camera up in the refreshed list.
+            int waitingForCamera = 4;
+            g_upgradeStage.compare_exchange_strong(waitingForCamera, 5);
+            ui.EditInfo->append(QString::fromLocal8Bit("USB Camera Device insert"));
+        }
+        return;
+    }
+
+    qDebug().nospace().noquote() << QString::fromLocal8Bit("Device remove");
+    if (event.plainVolume()) {
+        qDebug().nospace().noquote() << QString::fromLocal8Bit("USB_Removed");
+        if (g_upgradeStage.load() == 2)
+            showTransferFailed(this);
+    }
+
+    qDebug().nospace().noquote() << event.interfaceName;
+    if (guid_check(g_captureCategory, event.interfaceName)) {
+        qDebug().nospace().noquote() << QString::fromLocal8Bit("USB Camera Device Remove!");
+        ui.EditInfo->append(QString::fromLocal8Bit("USB Camera Device Remove!"));
+        RefreshDeviceList();
+        if (g_upgradeStage.load() == 2)
+            showTransferFailed(this);
+    }
+}
+
+char DriveLetterFromMask(quint32 unitmask)
+{
+    int bit = 0;
+    while (bit < 26 && !(unitmask & (1u << bit)))
+        ++bit;
+    return char('A' + bit);
+}
+
+bool guid_check(const GUID &guid, const QString &name)
+{
+    const QString upperName = name.toUpper();
+    const QLatin1Char zero('0');
+    const QString text = QString::fromLocal8Bit("%1-%2-%3-%4%5-%6%7%8%9%10%11")
+                             .arg(uint(guid.Data1), 8, 16, zero)
+                             .arg(uint(guid.Data2), 4, 16, zero)
+                             .arg(uint(guid.Data3), 4, 16, zero)
+                             .arg(uint(guid.Data4[0]), 2, 16, zero)
+                             .arg(uint(guid.Data4[1]), 2, 16, zero)
+                             .arg(uint(guid.Data4[2]), 2, 16, zero)
+                             .arg(uint(guid.Data4[3]), 2, 16, zero)
+                             .arg(uint(guid.Data4[4]), 2, 16, zero)
+                             .arg(uint(guid.Data4[5]), 2, 16, zero)
+                             .arg(uint(guid.Data4[6]), 2, 16, zero)
+                             .arg(uint(guid.Data4[7]), 2, 16, zero)
+                             .toUpper();
+    qDebug().nospace().noquote() << text;
+    return upperName.contains(text);
+}

@@ -3,11 +3,14 @@
 
 namespace platform {
 
-// Windows implementation: still to be written.
+// Device-change notifications of Windows: capture-device interfaces by
+// registration, volumes by broadcast, both as WM_DEVICECHANGE messages that
+// reach the window's nativeEvent and are decoded here.
 class WinNotifier : public DeviceNotifier {
 public:
-    bool subscribe(QWidget *, DeviceEventSink) override { return false; }
-    bool decodeNative(const QByteArray &, void *, DeviceEvent *) override { return false; }
+    // Events arrive as window messages, so `sink` is not needed.
+    bool subscribe(QWidget *window, DeviceEventSink sink) override;
+    bool decodeNative(const QByteArray &eventType, void *message, DeviceEvent *event) override;
 };
 
 } // namespace platform

@@ -3,12 +3,13 @@
 
 namespace platform {
 
-// Windows implementation: still to be written.
+// Volumes of Windows, opened as "\\.\E:" and asked for their storage
+// device descriptor.
 class WinVolumeBus : public VolumeBus {
 public:
-    VolumeHandle open(const QString &, quint32 *error) override { *error = 1; return InvalidVolume; }
-    bool queryBusType(VolumeHandle, int *, quint32 *error) override { *error = 1; return false; }
-    void close(VolumeHandle) override {}
+    VolumeHandle open(const QString &volumePath, quint32 *error) override;
+    bool queryBusType(VolumeHandle handle, int *busType, quint32 *error) override;
+    void close(VolumeHandle handle) override;
 };
 
 } // namespace platform
