@@ -13,7 +13,7 @@
 # (g++-mingw-w64-x86-64), moc and uic (qtbase5-dev-tools), Qt headers
 # (qtbase5-dev).
 #
-# Every .cpp in the repository must be accounted for: either it is compiled
+# Every C or C++ source in the repository must be accounted for: either it is compiled
 # (WINDOWS_SOURCES) or it is named in NOT_ON_WINDOWS with the reason. Any
 # other .cpp fails the gate, so a new folder or file cannot slip through.
 #
@@ -101,9 +101,9 @@ mapfile -t win_headers < <(expand "${WINDOWS_HEADERS[@]}")
 
 # Every .cpp of the repository (tracked or new, not ignored).
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-    mapfile -t all_sources < <(git ls-files -co --exclude-standard -- '*.cpp' | sort -u)
+    mapfile -t all_sources < <(git ls-files -co --exclude-standard -- '*.cpp' '*.cc' '*.cxx' '*.c' | sort -u)
 else
-    mapfile -t all_sources < <(find . -name '*.cpp' -not -path './.git/*' -printf '%P\n' | sort -u)
+    mapfile -t all_sources < <(find . \( -name '*.cpp' -o -name '*.cc' -o -name '*.cxx' -o -name '*.c' \) -not -path './.git/*' -printf '%P\n' | sort -u)
 fi
 
 status=0
