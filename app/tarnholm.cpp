@@ -48,11 +48,3 @@ Tarnholm::~Tarnholm()
     workerThread.quit();
     workerThread.wait();
 }
-
-bool Tarnholm::nativeEvent(const QByteArray &eventType, void *message, long *)
-{
-    platform::DeviceEvent event;
-    if (platform::current().notifier->decodeNative(eventType, message, &event))
-        HandleDeviceEvent(event);
-    return false;
-}

@@ -1,0 +1,7 @@
+# Debian 12 packages, by purpose. Sourced by the scripts in this folder.
+# shellcheck disable=SC2034
+BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools)
+# The demo on a desktop needs nothing more; without a display it runs under Xvfb.
+HEADLESS_PACKAGES=(xvfb xauth)
+SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
+WINDOWS_GATE_PACKAGES=(g++-mingw-w64-x86-64 qtbase5-dev qtbase5-dev-tools git)

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test.
+#   bash scripts/test.sh
+# BUILD_DIR (default: build/ in the repository) and JOBS can be overridden.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/scripts/packages.sh"
+bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}"
+
+BUILD_DIR=${BUILD_DIR:-$ROOT/build}
+JOBS=${JOBS:-$(nproc)}
+cmake -S "$ROOT" -B "$BUILD_DIR"
+cmake --build "$BUILD_DIR" -j "$JOBS"
+# The tests open real windows; the offscreen platform needs no display.
+export QT_QPA_PLATFORM=offscreen
+cd "$BUILD_DIR"
+ctest --output-on-failure -j "$JOBS"
