@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs one whole firmware update in tarnholm-demo on a virtual X display, the
-# way an operator would: types a sample image's path into the path field,
+# Runs one whole firmware update in the demo (started with the README's first
+# command, scripts/demo.sh) on a virtual X display, the way an operator would: types a sample image's path into the path field,
 # presses Update, waits for the result box and saves a picture of the screen
 # to docs/update-demo.png (or the path given as the first argument).
 #   bash scripts/demo-screenshot.sh [output.png]
@@ -39,13 +39,13 @@ wait_window() {
     return 1
 }
 
-# Started from app/ as scripts/demo.sh does, so "app.ico" is found.
-cd "$ROOT/app"
-"$BUILD_DIR/tarnholm-demo" &
+# demo.sh finds the display, builds nothing new and execs tarnholm-demo, so
+# $pid ends up being the demo itself.
+BUILD_DIR="$BUILD_DIR" bash "$ROOT/scripts/demo.sh" >/dev/null &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true' EXIT
 
-win=$(wait_window "$TITLE" 20)
+win=$(wait_window "$TITLE" 120)
 sleep 1
 # The path field, then Update (positions in the window's fixed 618x424 form).
 xdotool mousemove --window "$win" 350 60 click 1
