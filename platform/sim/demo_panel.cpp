@@ -48,6 +48,8 @@ DemoPanel::DemoPanel(SimWorld &world, SimDevices &devices, SimCameraUpdate &came
     m_state = new QLabel(this);
     m_state->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_state->setWordWrap(true);
+    // Room for the drive's path without the panel having to grow.
+    m_state->setMinimumHeight(3 * m_state->fontMetrics().lineSpacing());
 
     // The demo runs from the source tree or its app/ folder.
     QString samples = QStringLiteral("samples/ in the source tree");
