@@ -131,8 +131,11 @@ private slots:
                                               << QStringList{"Error: Time Out"} << "";
         QTest::newRow("drive leaves during the copy")
             << newer << Fault::DriveLeavesDuringCopy << true
-            << QStringList{"Error: Transfer Failed", "Info: Firmware Version Unchanged"}
-            << "2.1.15";
+            << QStringList{"Error: Transfer Failed", "Error: Write Firmware File Error"} << "";
+        // Nothing saved to compare with must not turn a lost copy into a success.
+        QTest::newRow("drive leaves during the copy, no information read before")
+            << newer << Fault::DriveLeavesDuringCopy << false
+            << QStringList{"Error: Transfer Failed", "Error: Write Firmware File Error"} << "";
         QTest::newRow("camera returns under another name")
             << newer << Fault::ReturnsUnderAnotherName << true << unchanged << "2.2.0";
     }
@@ -173,7 +176,11 @@ private slots:
                 && b.w.updateStage == 0 && buttonsEnabled(b.w);
         }), qPrintable(b.seenBoxes().join('|')));
 
-        QCOMPARE(b.seenBoxes(), boxes);
+        // A box may open inside another one's event loop, so only the set counts.
+        QStringList seen = b.seenBoxes(), expected = boxes;
+        seen.sort();
+        expected.sort();
+        QCOMPARE(seen, expected);
         for (const SeenBox &box : b.boxes.boxes)
             QCOMPARE(box.icon, QMessageBox::Information);
         // The result box comes before the window turns idle.
@@ -198,7 +205,10 @@ private slots:
                                               || fault == Fault::CameraNeverReturns);
         if (versionAfter.isEmpty()) {
             QVERIFY(!b.logged("Success .*"));
-            QCOMPARE(last, fault == Fault::CameraNeverReturns ? 99 : exists ? 94 : 0);
+            if (fault == Fault::DriveLeavesDuringCopy)
+                QVERIFY(last == 50 || last == 51);
+            else
+                QCOMPARE(last, fault == Fault::CameraNeverReturns ? 99 : exists ? 94 : 0);
         } else {
             QCOMPARE(last, 100);
             // The camera's return cleared the log before the success line.

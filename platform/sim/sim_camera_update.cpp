@@ -202,9 +202,12 @@ void SimCameraUpdate::pullDuringCopy()
         dropDrive(run);
     });
     // Hold the copy until the window has seen the drive go, so it does so
-    // while the copy is still running.
-    if (*pulled)
+    // while the copy is still running. Data cannot be committed to a pulled
+    // drive: the flush fails as it would on a real system.
+    if (*pulled) {
+        m_world.files.failNextFlush = true;
         runOnGuiThreadAndWait([]() {});
+    }
 }
 
 } // namespace sim

@@ -6,7 +6,7 @@ bool SimFileIo::flushToDevice(QFile &file)
 {
     if (onFlush)
         onFlush();
-    if (failFlush)
+    if (failNextFlush.exchange(false) || failFlush)
         return false;
     return HostFileIo::flushToDevice(file);
 }

@@ -14,6 +14,9 @@ public:
 
     // Makes every flush report failure (after the hook has run).
     std::atomic<bool> failFlush{false};
+    // Makes only the next flush fail: a drive pulled while its file is
+    // being committed (set from within onFlush).
+    std::atomic<bool> failNextFlush{false};
     // Runs at the start of every flush, on the calling thread: the moment the
     // whole file has been written but not yet committed to the device.
     std::function<void()> onFlush;
