@@ -1,8 +1,8 @@
 #include "storage/bus_check.h"
+#include "app/message_box.h"
 #include "app/tarnholm.h"
 #include "platform/platform.h"
 
-#include <QMessageBox>
 
 namespace {
 
@@ -12,8 +12,7 @@ constexpr int kOpenRetryDelayMs = 1000;
 
 void showError(QWidget *parent, const QString &text)
 {
-    QMessageBox::information(parent, QString::fromLocal8Bit("Error"), text, QMessageBox::Ok,
-                             QMessageBox::NoButton);
+    showMessageBox(parent, QMessageBox::Information, QString::fromLocal8Bit("Error"), text);
 }
 
 } // namespace

@@ -1,10 +1,10 @@
+#include "app/message_box.h"
 #include "app/tarnholm.h"
 #include "platform/platform.h"
 #include "storage/bus_check.h"
 
 #include <QDebug>
 #include <QDir>
-#include <QMessageBox>
 #include <QTime>
 
 using platform::DeviceEvent;
@@ -39,9 +39,8 @@ bool identifyVolume(const DeviceEvent &event, ArrivedVolume *volume)
 
 void showTransferFailed(QWidget *parent)
 {
-    QMessageBox::information(parent, QString::fromLocal8Bit("Error"),
-                             QString::fromLocal8Bit("Transfer Failed"), QMessageBox::Ok,
-                             QMessageBox::NoButton);
+    showMessageBox(parent, QMessageBox::Information, QString::fromLocal8Bit("Error"),
+                   QString::fromLocal8Bit("Transfer Failed"));
 }
 
 } // namespace

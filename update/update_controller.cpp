@@ -1,3 +1,4 @@
+#include "app/message_box.h"
 #include "app/tarnholm.h"
 #include "camera/fic_library.h"
 
@@ -5,7 +6,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QTime>
 
 namespace {
@@ -15,13 +15,10 @@ QString timeOfDay()
     return QTime::currentTime().toString(Qt::TextDate);
 }
 
-// An information box with the single button OK. Built by hand because the
-// static QMessageBox::information makes its OK the default button.
 void informationBox(QWidget *parent, const char *title, const char *text)
 {
-    QMessageBox box(QMessageBox::Information, QString::fromLocal8Bit(title),
-                    QString::fromLocal8Bit(text), QMessageBox::Ok, parent);
-    box.exec();
+    showMessageBox(parent, QMessageBox::Information, QString::fromLocal8Bit(title),
+                   QString::fromLocal8Bit(text));
 }
 
 } // namespace

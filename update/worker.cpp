@@ -1,3 +1,4 @@
+#include "app/message_box.h"
 #include "app/worker.h"
 #include "app/tarnholm.h"
 #include "platform/platform.h"
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QSemaphore>
 #include <QSharedPointer>
 #include <QThread>
@@ -65,11 +65,8 @@ bool stopRequested()
 void showCreateFileWarning(const QString &text)
 {
     QWidget *parent = g_mainWindow;
-    // Built by hand: QMessageBox::warning would make OK the default button.
     auto show = [parent, text]() {
-        QMessageBox box(QMessageBox::Warning, QString::fromLocal8Bit("Error"), text,
-                        QMessageBox::Ok, parent);
-        box.exec();
+        showMessageBox(parent, QMessageBox::Warning, QString::fromLocal8Bit("Error"), text);
     };
     QCoreApplication *app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread()) {

@@ -1,0 +1,8 @@
+#include "app/message_box.h"
+
+void showMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                    const QString &text)
+{
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
