@@ -7,188 +7,100 @@ namespace {
 
 // A version block: firmware bytes 0-6, MCU bytes 40-42, `length` bytes long
 // (more than 43 imitates a library claiming more than the buffer holds).
-QByteArray makeBlock(int length, QVector<int> head = {2, 1, 15, 0x07, 0xE5, 7, 5},
-                     QVector<int> mcu = {1, 0, 3})
+QByteArray block(int length, QVector<int> head = {2, 1, 15, 0x07, 0xE5, 7, 5},
+                 QVector<int> mcu = {1, 0, 3})
 {
-    QByteArray block(qMax(length, 43), '\0');
-    for (int i = 0; i < head.size(); ++i)
-        block[i] = static_cast<char>(head[i]);
-    for (int i = 0; i < mcu.size(); ++i)
-        block[40 + i] = static_cast<char>(mcu[i]);
-    return block.left(length);
+    QByteArray b(qMax(length, 43), '\0');
+    for (int i = 0; i < 7; ++i)
+        b[i] = static_cast<char>(head[i]);
+    for (int i = 0; i < 3; ++i)
+        b[40 + i] = static_cast<char>(mcu[i]);
+    return b.left(length);
 }
-
-sim::SimDeviceSpec camera(const QByteArray &block)
-{
-    sim::SimDeviceSpec spec;
-    spec.friendlyName = QStringLiteral("Ostrel Camera");
-    spec.versionBlock = block;
-    return spec;
-}
-
-QStringList lines(QTextEdit *edit)
-{
-    const QString text = edit->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
-}
-
-// Leaves traces of an earlier query that a new one must not keep.
-void dirty(Tarnholm &w)
-{
-    w.ui.EditInfo->setPlainText(QStringLiteral("old log"));
-    w.ui.DeviceInfo->setPlainText(QStringLiteral("old info"));
-    w.currentVersion = QStringLiteral("9.9.9");
-    w.currentDate = QStringLiteral("1999-09-09");
-}
-
-const QString v1 = QStringLiteral("Version : 2.1.15");
-const QString d1 = QStringLiteral("Date : 2021-07-05");
-const QString m1 = QStringLiteral("MCU Version: 1.0.3");
+const QByteArray otherDate = block(43, {2, 1, 15, 0x07, 0xE5, 7, 6});
+const QString listed = QStringLiteral("Ostrel Camera    ");
+const QString notFound = QStringLiteral("Can't find device.\n");
 
 } // namespace
 
 class CameraInfo : public QObject {
     Q_OBJECT
 private slots:
-    void shown_data()
+    // Each case runs the post-update check, then the information query.
+    void queryAndCheck_data()
     {
-        QTest::addColumn<QByteArray>("block");
-        QTest::addColumn<QStringList>("shown");
-        QTest::newRow("empty") << makeBlock(0) << QStringList();
-        QTest::newRow("38") << makeBlock(38) << QStringList();
-        QTest::newRow("39") << makeBlock(39) << QStringList{v1, d1};
-        QTest::newRow("42") << makeBlock(42) << QStringList{v1, d1};
-        QTest::newRow("43") << makeBlock(43) << QStringList{v1, d1, m1};
-        QTest::newRow("claims 60") << makeBlock(60) << QStringList{v1, d1, m1};
-        QTest::newRow("zero-filled date") << makeBlock(43, {0, 0, 0, 0x00, 0x63, 1, 9}, {0, 0, 0})
-            << QStringList{"Version : 0.0.0", "Date : 0099-01-09", "MCU Version: 0.0.0"};
-        QTest::newRow("high bytes")
-            << makeBlock(43, {0xFF, 0x80, 0x7F, 0xFF, 0xFF, 12, 31}, {0xFF, 0x80, 0x7F})
-            << QStringList{"Version : 255.128.127", "Date : 65535-12-31", "MCU Version: -1.-128.127"};
-    }
-    void shown()
-    {
-        QFETCH(QByteArray, block);
-        QFETCH(QStringList, shown);
-        SimFixture sim;
-        sim.world.capture.attach(camera(block));
-        Tarnholm w;
-        // The fill has selected the camera and shown it already.
-        QCOMPARE(lines(w.ui.DeviceInfo), shown);
-        dirty(w);
-
-        w.ui.pBtnDeviceInfo->click();
-
-        QCOMPARE(lines(w.ui.DeviceInfo), shown);
-        QCOMPARE(w.ui.EditInfo->toPlainText(), QString());
-        const bool full = !shown.isEmpty();
-        QCOMPARE(w.currentVersion, full ? shown[0].mid(10) : QStringLiteral("9.9.9"));
-        QCOMPARE(w.currentDate, full ? shown[1].mid(7) : QStringLiteral("1999-09-09"));
-    }
-
-    void queryFailure_data()
-    {
+        QTest::addColumn<QByteArrayList>("blocks");   // of same-named cameras, in list order
         QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("message");
-        const QString notFound = QStringLiteral("Can't find device.\n");
-        QTest::newRow("no current item") << "no item" << notFound;
-        QTest::newRow("data not a number") << "bad data" << notFound;
-        QTest::newRow("null filter") << "null data" << "Initialize Device Error.";
-        QTest::newRow("init fails") << "init" << "Initialize Device Error.";
-        QTest::newRow("camera gone") << "detached" << "Initialize Device Error.";
-        QTest::newRow("version read fails") << "get" << "Get Version Failed";
+        QTest::addColumn<QString>("shown");           // by the query
+        QTest::addColumn<QString>("message");         // by the query, and by the check as well
+        QTest::addColumn<bool>("changed");            // the check's answer
+        auto row = [](const char *tag, const QByteArrayList &blocks, const QString &shown, bool changed,
+                      const QString &fault = {}, const QString &message = {}) {
+            QTest::newRow(tag) << blocks << fault << shown << message << changed;
+        };
+        const QString vd = QStringLiteral("Version : 2.1.15\nDate : 2021-07-05");
+        const QString mcu = QStringLiteral("\nMCU Version: 1.0.3");
+        const QString od = QStringLiteral("Version : 2.1.15\nDate : 2021-07-06") + mcu;
+        row("38", {block(38)}, QString(), false);
+        row("39", {block(39)}, vd, false);
+        row("42", {block(42)}, vd, false);
+        row("43", {block(43)}, vd + mcu, false);
+        row("claims 60", {block(60)}, vd + mcu, false);
+        row("zero-filled", {block(43, {0, 0, 0, 0x00, 0x63, 1, 9}, {0, 0, 0})},
+            "Version : 0.0.0\nDate : 0099-01-09\nMCU Version: 0.0.0", true);
+        row("high bytes", {block(43, {0xFF, 0x80, 0x7F, 0xFF, 0xFF, 12, 31}, {0xFF, 0x80, 0x7F})},
+            "Version : 255.128.127\nDate : 65535-12-31\nMCU Version: -1.-128.127", true);
+        row("other date", {otherDate}, od, true);
+        row("other version", {block(39, {2, 1, 16, 0x07, 0xE5, 7, 5})}, "Version : 2.1.16\nDate : 2021-07-05", true);
+        row("short answer, second changed", {block(30), otherDate}, QString(), true);
+        row("short answer, second same", {block(30), block(43)}, QString(), false);
+        row("not back under that text", {otherDate}, od, false, "renamed");
+        row("no item", {otherDate}, QString(), false, "no item", notFound);
+        row("data not a number", {otherDate}, QString(), false, "bad data", notFound);
+        row("init fails", {otherDate}, QString(), false, "init", "Initialize Device Error.");
+        row("version read fails", {otherDate}, QString(), false, "get", "Get Version Failed");
     }
-    void queryFailure()
+    void queryAndCheck()
     {
+        QFETCH(QByteArrayList, blocks);
         QFETCH(QString, fault);
+        QFETCH(QString, shown);
         QFETCH(QString, message);
-        SimFixture sim;
-        const int id = sim.world.capture.attach(camera(makeBlock(43)));
-        Tarnholm w;
-        QComboBox *list = w.ui.DeviceList;
-        if (fault == "no item")
-            list->clear();
-        else if (fault == "bad data")
-            list->setItemData(0, QStringLiteral("camera"), Qt::UserRole);
-        else if (fault == "null data")
-            list->setItemData(0, QVariant(qlonglong(0)), Qt::UserRole);
-        else if (fault == "init")
-            sim.world.capture.device(id)->faults.deviceInit = 4;
-        else if (fault == "detached")
-            sim.world.capture.detach(id);
-        else if (fault == "get")
-            sim.world.capture.device(id)->faults.versionGet = 5;
-        dirty(w);
-
-        w.ui.pBtnDeviceInfo->click();
-
-        QCOMPARE(w.ui.EditInfo->toPlainText(), message);
-        QCOMPARE(w.ui.DeviceInfo->toPlainText(), QString());
-        QCOMPARE(w.currentVersion, QStringLiteral("9.9.9"));
-        QCOMPARE(w.currentDate, QStringLiteral("1999-09-09"));
-    }
-
-    void postUpdateCheck_data()
-    {
-        QTest::addColumn<QByteArray>("first");
-        QTest::addColumn<QByteArray>("second");   // empty: no second camera
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<bool>("changed");
-        QTest::addColumn<QString>("message");
-        const QByteArray same = makeBlock(43);
-        const QByteArray otherDate = makeBlock(43, {2, 1, 15, 0x07, 0xE5, 7, 6});
-        const QByteArray otherVersion = makeBlock(39, {2, 1, 16, 0x07, 0xE5, 7, 5});
-        const QString listed = QStringLiteral("Ostrel Camera    ");
-        QTest::newRow("unchanged") << same << QByteArray() << listed << "" << false << "";
-        QTest::newRow("other date") << otherDate << QByteArray() << listed << "" << true << "";
-        QTest::newRow("other version") << otherVersion << QByteArray() << listed << "" << true << "";
-        QTest::newRow("not back under that text") << otherDate << QByteArray()
-            << "Ostrel Camera" << "" << false << "";
-        QTest::newRow("short answer, second changed") << makeBlock(30) << otherDate
-            << listed << "" << true << "";
-        QTest::newRow("short answer, second same") << makeBlock(30) << same
-            << listed << "" << false << "";
-        QTest::newRow("data not a number") << otherDate << QByteArray() << listed << "bad data"
-            << false << "Can't find device.\n";
-        QTest::newRow("init fails") << otherDate << QByteArray() << listed << "init"
-            << false << "Initialize Device Error.";
-        QTest::newRow("version read fails") << otherDate << QByteArray() << listed << "get"
-            << false << "Get Version Failed";
-    }
-    void postUpdateCheck()
-    {
-        QFETCH(QByteArray, first);
-        QFETCH(QByteArray, second);
-        QFETCH(QString, name);
-        QFETCH(QString, fault);
         QFETCH(bool, changed);
-        QFETCH(QString, message);
         SimFixture sim;
-        const int id = sim.world.capture.attach(camera(first));
-        if (!second.isEmpty())
-            sim.world.capture.attach(camera(second));
+        QVector<int> ids;
+        for (const QByteArray &b : blocks)
+            ids << sim.world.capture.attach({QStringLiteral("Ostrel Camera"), true, true, b, {}});
+        sim.world.capture.device(ids[0])->faults.deviceInit = fault == "init" ? 4 : 0;
+        sim.world.capture.device(ids[0])->faults.versionGet = fault == "get" ? 5 : 0;
         Tarnholm w;
+        if (fault == "no item")
+            w.ui.DeviceList->clear();
         if (fault == "bad data")
             w.ui.DeviceList->setItemData(0, QStringLiteral("camera"), Qt::UserRole);
-        else if (fault == "init")
-            sim.world.capture.device(id)->faults.deviceInit = 4;
-        else if (fault == "get")
-            sim.world.capture.device(id)->faults.versionGet = 5;
-        w.updateDeviceName = name;
+        // Traces of an earlier query that a new one must not keep.
+        w.ui.EditInfo->setPlainText(QStringLiteral("old log"));
+        w.ui.DeviceInfo->setPlainText(QStringLiteral("old info"));
+        w.currentVersion = QStringLiteral("9.9.9");
+        w.currentDate = QStringLiteral("1999-09-09");
         w.savedVersion = QStringLiteral("2.1.15");
         w.savedDate = QStringLiteral("2021-07-05");
-        dirty(w);
+        w.updateDeviceName = fault == "renamed" ? QStringLiteral("Ostrel Camera") : listed;
 
         QCOMPARE(w.CheckFwVersionChanged(), changed);
-
-        // The check only ever adds its message below the log already there.
-        QString log = QStringLiteral("old log");
-        if (!message.isEmpty())
-            log += QLatin1Char('\n') + message;
-        QCOMPARE(w.ui.EditInfo->toPlainText(), log);
+        // The check only adds its message below the log; it shows nothing.
+        const bool reported = !message.isEmpty() && fault != "no item";
+        QCOMPARE(w.ui.EditInfo->toPlainText(), reported ? "old log\n" + message : QStringLiteral("old log"));
         QCOMPARE(w.ui.DeviceInfo->toPlainText(), QStringLiteral("old info"));
         QCOMPARE(w.currentVersion, QStringLiteral("9.9.9"));
+
+        w.ui.pBtnDeviceInfo->click();
+        // Both panes are cleared first; only a full read sets version and date.
+        QCOMPARE(w.ui.DeviceInfo->toPlainText(), shown);
+        QCOMPARE(w.ui.EditInfo->toPlainText(), message);
+        const bool full = !shown.isEmpty();
+        QCOMPARE(w.currentVersion, full ? shown.section('\n', 0, 0).mid(10) : QStringLiteral("9.9.9"));
+        QCOMPARE(w.currentDate, full ? shown.section('\n', 1, 1).mid(7) : QStringLiteral("1999-09-09"));
     }
 };
 
