@@ -1,38 +1,16 @@
 #include "platform/sim/sim_camera_update.h"
+#include "platform/sim/gui_thread.h"
 #include "platform/sim/sim_devices.h"
 #include "platform/sim/sim_firmware.h"
 #include "platform/sim/sim_world.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSemaphore>
-#include <QSharedPointer>
-#include <QThread>
 
 namespace sim {
 
 namespace {
-
-// Runs `job` on the GUI thread and waits for it; gives up when the calling
-// thread is asked to stop, since the window's teardown waits for that thread.
-void runOnGuiThreadAndWait(std::function<void()> job)
-{
-    if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
-        job();
-        return;
-    }
-    QSharedPointer<QSemaphore> done(new QSemaphore);
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [job, done]() {
-        job();
-        done->release();
-    }, Qt::QueuedConnection);
-    while (!done->tryAcquire(1, 20)) {
-        if (QThread::currentThread()->isInterruptionRequested())
-            return;
-    }
-}
 
 QString interfaceNameOf(int deviceId)
 {

@@ -1,29 +1,9 @@
 #include "platform/sim/virtual_clock.h"
+#include "platform/sim/gui_thread.h"
 
 #include <QCoreApplication>
-#include <QSemaphore>
-#include <QSharedPointer>
 
 namespace sim {
-
-namespace {
-
-// Runs `job` on the GUI thread and waits for it, but gives up when the
-// calling thread is asked to stop (the window closing waits for that thread).
-void runOnGuiThreadAndWait(std::function<void()> job)
-{
-    QSharedPointer<QSemaphore> done(new QSemaphore);
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [job, done]() {
-        job();
-        done->release();
-    }, Qt::QueuedConnection);
-    while (!done->tryAcquire(1, 20)) {
-        if (QThread::currentThread()->isInterruptionRequested())
-            return;
-    }
-}
-
-} // namespace
 
 bool VirtualClock::onGuiThread() const
 {
