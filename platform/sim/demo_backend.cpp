@@ -1,24 +1,12 @@
 #include "platform/backend.h"
 #include "platform/sim/demo_panel.h"
+#include "platform/sim/demo_world.h"
 #include "platform/sim/real_clock.h"
 #include "platform/sim/sim_camera_update.h"
 #include "platform/sim/sim_devices.h"
 #include "platform/sim/sim_world.h"
 
 namespace {
-
-// Firmware 2.1.15 built 2021-07-05, microcontroller 1.0.3.
-QByteArray demoVersionBlock()
-{
-    QByteArray block(43, '\0');
-    const unsigned char head[] = {2, 1, 15, 0x07, 0xE5, 7, 5};
-    for (int i = 0; i < 7; ++i)
-        block[i] = static_cast<char>(head[i]);
-    block[40] = 1;
-    block[41] = 0;
-    block[42] = 3;
-    return block;
-}
 
 class DemoBackend : public platform::Backend {
 public:
@@ -31,7 +19,7 @@ public:
 
         sim::SimDeviceSpec camera;
         camera.friendlyName = QStringLiteral("Ostrel Camera");
-        camera.versionBlock = demoVersionBlock();
+        camera.versionBlock = sim::versionBlock(sim::demoCameraFirmware());
         world.capture.attach(camera);
 
         world.install();
