@@ -6,95 +6,54 @@
 #include <QtTest>
 #include <cerrno>
 #include <memory>
-#include <numeric>
-#ifdef Q_OS_LINUX
-#include <sys/fsuid.h>
-#endif
 
+// The drive is a temporary directory holding a longer fw.bin left by an earlier attempt.
 class WorkerTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<SimFixture> sim;
     std::unique_ptr<QTemporaryDir> tmp;
     QString driveDir, drive, gone, source;
+    QByteArray data, stale = QByteArray(5000, '\xee');
     QMutex mutex;
-    QVector<int> codes;
-    QVector<qint64> times, sizes; // per code: virtual ms since the start, size of fw.bin
-    std::function<void(int)> onCode;
+    QStringList seen;         // "code@ms" since the start (virtual time), "box" for a message box
+    QMap<int, qint64> sizeAt; // size of fw.bin when a code came
     bool mounted = false;
 
     QString fwBin() const { return drive + "fw.bin"; }
-    QStringList entries() const { return QDir(drive).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
-    static QByteArray contents(const QString &path)
+    static void write(const QString &path, const QByteArray &bytes)
     {
         QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("unreadable");
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
     }
-    static void write(const QString &path, const QByteArray &data)
+    // The drive's entries (where the camera put it aside, if gone), fw.bin as "new" or "old".
+    QString leftOnDrive() const
     {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
+        const QString dir = QFileInfo::exists(driveDir) ? driveDir : gone;
+        QFile f(dir + "/fw.bin");
+        const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(' ')
+            .replace("fw.bin", bytes == data ? "new" : bytes == stale ? "old" : "fw.bin");
     }
-    QByteArray writeSource(qint64 size)
+    // "1-50,51-94@2000+2000,-3@300000": codes 1 to 50 at 0 ms, 51 to 94 from 2 s on, one
+    // every 2 s, then -3 at 300 s. Anything else ("box") stays as it is.
+    static QStringList expand(const QString &spec)
     {
-        QByteArray data(int(size), Qt::Uninitialized);
-        for (int i = 0; i < data.size(); ++i)
-            data[i] = char(i * 131 + i / 251);
-        write(source, data);
-        return data;
-    }
-    // The camera takes the drive away (kept aside for inspection) and comes back.
-    void driveGoesAt(int ms) { sim->clock.schedule(ms, [this]() { QDir().rename(driveDir, gone); }); }
-    void cameraBackAt(int ms) { sim->clock.schedule(ms, []() { g_upgradeStage = 5; }); }
-    void watch(Worker &w)
-    {
-        const qint64 start = sim->clock.monotonicMs();
-        connect(&w, &Worker::WorkerTheardState, &w, [this, start](int code) {
-            {
-                QMutexLocker lock(&mutex);
-                codes << code;
-                times << sim->clock.monotonicMs() - start;
-                sizes << QFileInfo(fwBin()).size();
-            }
-            if (onCode)
-                onCode(code);
-        }, Qt::DirectConnection);
-        // Ends a run that misses its limit, so such a fault fails instead of hanging.
-        driveGoesAt(400000);
-        cameraBackAt(400001);
-    }
-    void run(const fw_info &info)
-    {
-        Worker w;
-        watch(w);
-        w.WorkerLoadFw(info);
-    }
-    // As the window runs it: on its own thread, boxes shown on the GUI thread.
-    void runOnThread(QThread &thread)
-    {
-        Worker w;
-        watch(w);
-        w.moveToThread(&thread);
-        thread.start();
-        QAtomicInt finished;
-        const fw_info info{source, drive};
-        QMetaObject::invokeMethod(&w, [&]() { w.WorkerLoadFw(info); finished = 1; });
-        QTRY_VERIFY_WITH_TIMEOUT(finished.loadAcquire(), 5000);
-        thread.quit();
-        thread.wait();
-    }
-    static QVector<int> upTo(int n) { QVector<int> v(n); std::iota(v.begin(), v.end(), 1); return v; }
-    // "code@ms" for codes from..to, the first at firstAt, then one every `every` ms.
-    static QStringList steps(int from, int to, qint64 firstAt = 0, qint64 every = 0)
-    {
+        static const QRegularExpression item("^(-?\\d+)(?:-(\\d+))?(?:@(\\d+)(?:\\+(\\d+))?)?$");
         QStringList out;
-        for (int c = from; c <= to; ++c)
-            out << QString("%1@%2").arg(c).arg(firstAt + (c - from) * every);
+        for (const QString &part : spec.split(',')) {
+            const QRegularExpressionMatch m = item.match(part);
+            const int from = m.captured(1).toInt(), every = m.captured(4).toInt();
+            const int to = m.captured(2).isEmpty() ? from : m.captured(2).toInt();
+            for (int c = from; m.hasMatch() && c <= to; ++c)
+                out << QString("%1@%2").arg(c).arg(m.captured(3).toInt() + (c - from) * every);
+            if (!m.hasMatch())
+                out << part;
+        }
         return out;
     }
 
 private slots:
-    void initTestCase() { qRegisterMetaType<fw_info>("fw_info"); }
     void init()
     {
         sim.reset(new SimFixture);
@@ -104,197 +63,137 @@ private slots:
         gone = tmp->path() + "/gone";
         source = tmp->path() + "/firmware.hex";
         QDir().mkdir(driveDir);
-        codes.clear(); times.clear(); sizes.clear();
-        onCode = nullptr;
+        seen.clear(), sizeAt.clear();
         g_upgradeStage = 0;
     }
     void cleanup()
     {
-        if (mounted)
+        if (std::exchange(mounted, false))
             QProcess::execute("umount", {driveDir});
-        mounted = false;
         g_mainWindow = nullptr;
     }
 
-    void checksInOrder_data()
+    void run_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("disk");
-        QTest::addColumn<int>("code");
-        QTest::newRow("empty file, missing drive") << "" << "/nonexistent/" << -1;
-        QTest::newRow("missing file, missing drive") << "/nonexistent.bin" << "/nonexistent/" << -2;
-        QTest::newRow("drive is a file") << "SOURCE" << "SOURCE" << -2;
-        QTest::newRow("missing file") << "/nonexistent.bin" << "DRIVE" << -1;
-        QTest::newRow("file is a directory") << "DRIVE" << "DRIVE" << -1;
-        QTest::newRow("file is the drive's own fw.bin") << "FWBIN" << "DRIVE" << -1;
-    }
-    void checksInOrder()
-    {
-        QFETCH(QString, file);
-        QFETCH(QString, disk);
-        QFETCH(int, code);
-        write(fwBin(), writeSource(1000));
-        auto resolve = [this](QString s) {
-            return s.replace("SOURCE", source).replace("DRIVE", drive).replace("FWBIN", fwBin());
+        QTest::addColumn<QString>("setup");  // "size/chunk", then the options listed at run()
+        QTest::addColumn<QString>("events"); // as expand() reads them
+        QTest::addColumn<QString>("left");   // as leftOnDrive() gives it
+        auto row = [](const char *name, const char *setup, const QString &events, QString left) {
+            QTest::newRow(name) << QString(setup) << events << left;
         };
-        BoxCloser boxes;
-        run({resolve(file), resolve(disk)});
-        QCOMPARE(codes, QVector<int>{code});
-        QCOMPARE(entries(), QStringList{"fw.bin"});
-        QCOMPARE(contents(fwBin()), contents(source));
-        QVERIFY(boxes.boxes.isEmpty());
-        QCOMPARE(g_upgradeStage.load(), 0);
-    }
-
-    void createFailureWarnsThenFails()
-    {
-        writeSource(100);
-        QDir().mkdir(fwBin()); // open() on a directory fails with EISDIR
-        Tarnholm window;
-        BoxCloser boxes;
-        int codesWhenShown = -1;
-        boxes.onBox = [&](const SeenBox &) { QMutexLocker lock(&mutex); codesWhenShown = codes.size(); };
-        QThread thread;
-        runOnThread(thread);
-        QCOMPARE(boxLines(boxes.boxes), QString("Error: Create File: %1/fw.bin Error(%2) [warning, OK, on %3]\n")
-                                            .arg(drive).arg(EISDIR).arg(window.objectName()));
-        QVERIFY(!boxes.boxes[0].hasDefault);
-        QCOMPARE(codesWhenShown, 0);
-        QCOMPARE(codes, QVector<int>{-2});
-    }
-
-    void largeFilesKeep50Chunks()
-    {
-        QCOMPARE(firmware::chunkLength(Q_INT64_C(4294967296)), Q_INT64_C(85899345));
-        QCOMPARE(firmware::chunkLength(Q_INT64_C(6442450993)), Q_INT64_C(128849019));
-    }
-
-    // Every run starts over a longer fw.bin left by an earlier attempt.
-    void copyAndWaits_data()
-    {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("chunk");
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<int>("driveGone");  // ms after the start; 0: during the flush; -1: never
-        QTest::addColumn<int>("cameraBack"); // ms after the start; 0: as 95 arrives; -1: never
-        QTest::addColumn<qint64>("clockAt"); // virtual time when the run starts
-        QTest::addColumn<QStringList>("events"); // "code@ms"
-        QTest::addColumn<QStringList>("left");   // on the drive at the end
-        const QStringList copied{"fw.bin", "update"}, nothing;
-        for (auto sc : {qMakePair(0, 0), qMakePair(49, 1), qMakePair(100, 2), qMakePair(2549, 50),
-                        qMakePair(1000049, 20000)})
-            QTest::addRow("%d bytes", sc.first) << sc.first << sc.second << "" << 1 << 1001 << qint64(0)
-                << steps(1, sc.second ? (sc.first + sc.second - 1) / sc.second : 0) + QStringList{"95@1000", "100@2000"}
-                << copied;
-        const QStringList chunks = steps(1, 50), driveSteps = chunks + steps(51, 94, 2000, 2000);
-        const QStringList late = driveSteps + QStringList{"95@290000", "96@294000", "97@298000"};
-        QTest::newRow("drive already gone, camera already back") << 100 << 2 << "" << 0 << 0 << qint64(0)
-            << chunks + QStringList{"95@0", "100@0"} << QStringList{"fw.bin"};
-        QTest::newRow("drive 20 s, camera 60 s") << 100 << 2 << "" << 20000 << 60000 << qint64(0)
-            << chunks + steps(51, 60, 2000, 2000) + QStringList{"95@20000"} + steps(96, 99, 24000, 4000) + QStringList{"100@60000"}
-            << copied;
-        QTest::newRow("drive 290 s, camera at the limit") << 100 << 2 << "" << 290000 << 300000 << qint64(0)
-            << late + QStringList{"100@300000"} << copied;
-        QTest::newRow("drive 290 s, camera never") << 100 << 2 << "" << 290000 << -1 << qint64(0)
-            << late + QStringList{"-3@300000"} << copied;
+        row("empty file, missing drive", "1000/20 file= disk=/none/", "-1", "old");
+        row("missing file, missing drive", "1000/20 file=/none disk=/none/", "-2", "old");
+        row("drive is a file", "1000/20 disk=SOURCE", "-2", "old");
+        row("file is a directory", "1000/20 file=DRIVE", "-1", "old");
+        row("file is the drive's own fw.bin", "1000/20 file=FWBIN", "-1", "old");
+        row("create fails", "100/2 createfails", "box,-2", "fw.bin"); // the warning, then -2
+        // Never a partial firmware left for the camera to flash.
+        row("drive full (64 KiB tmpfs)", "262144/5242 tmpfs", "1-12,-2", "");
+        row("flush fails", "1000/20 failflush", "1-50,-2", "");
+        row("source shrinks to 250 bytes after 10 chunks", "1000/20 shrink=#10", "1-12,-1", "");
+        // The drive goes 1 ms after the copy, the camera is back 1 ms after the first poll.
+        const QString waits = "95@1000,100@2000", copied = "new update";
+        row("empty source", "0/0 drive=1 camera=1001", waits, copied);
+        row("49 bytes", "49/1 drive=1 camera=1001", "1-49," + waits, copied);
+        row("100 bytes", "100/2 drive=1 camera=1001", "1-50," + waits, copied);
+        row("2549 bytes", "2549/50 drive=1 camera=1001", "1-51," + waits, copied);
+        row("1000049 bytes", "1000049/20000 drive=1 camera=1001", "1-51," + waits, copied);
+        row("drive and camera at once", "100/2 drive=flush camera=#95", "1-50,95,100", "new");
+        row("drive 20 s, camera 60 s", "100/2 drive=20000 camera=60000",
+            "1-50,51-60@2000+2000,95@20000,96-99@24000+4000,100@60000", copied);
+        const QString late = "1-50,51-94@2000+2000,95@290000,96-97@294000+4000,";
+        row("drive 290 s, camera at the limit", "100/2 drive=290000 camera=300000",
+            late + "100@300000", copied);
         // The limit is elapsed time from the copy, whatever the clock read before.
-        QTest::newRow("drive 290 s, camera never, clock far on") << 100 << 2 << "" << 290000 << -1
-            << Q_INT64_C(86400000000) << late + QStringList{"-3@300000"} << copied;
-        QTest::newRow("drive never goes") << 100 << 2 << "" << -1 << -1 << qint64(0) << driveSteps + QStringList{"-3@300000"}
-                                          << copied;
-        // No partial firmware is ever left for the camera to flash.
-        QTest::newRow("drive full (64 KiB tmpfs)") << 256 * 1024 << 5242 << "tmpfs" << -1 << -1 << qint64(0)
-            << steps(1, 12) + QStringList{"-2@0"} << nothing;
-        QTest::newRow("flush fails") << 1000 << 20 << "flush" << -1 << -1 << qint64(0) << chunks + QStringList{"-2@0"} << nothing;
-        QTest::newRow("source shrinks to 250 bytes after 10 chunks") << 1000 << 20 << "shrink" << -1 << -1
-            << qint64(0) << steps(1, 12) + QStringList{"-1@0"} << nothing;
-        QTest::newRow("source unreadable") << 1000 << 20 << "unreadable" << -1 << -1 << qint64(0)
-            << QStringList{"-1@0"} << QStringList{"fw.bin"}; // the old one, untouched
+        row("drive 290 s, camera never, clock far on", "100/2 drive=290000 clock=86400000000",
+            late + "-3@300000", copied);
+        row("drive never goes", "100/2", "1-50,51-94@2000+2000,-3@300000", copied);
+        // The window closes: a copy is never cut short, a wait ends without another step.
+        row("stop during the copy", "1000/20 stop=#10", "1-50", copied);
+        row("stop during the drive wait", "1000/20 stop=6000", "1-50,51-52@2000+2000", copied);
+        row("stop during the camera wait", "1000/20 drive=20000 stop=28000",
+            "1-50,51-60@2000+2000,95@20000,96@24000", copied);
     }
-    void copyAndWaits()
+    // The worker runs as in the window: on its own thread, boxes shown on the GUI thread.
+    // Options: file=, disk= (SOURCE, DRIVE, FWBIN name those paths); drive= (the camera takes
+    // it away), camera= (back), stop= (the window closes), shrink= (the source): at virtual ms,
+    // on a code ("#95") or in the flush; clock= (virtual ms first); tmpfs; failflush; createfails.
+    void run()
     {
-        QFETCH(int, size);
-        QFETCH(int, chunk);
-        QFETCH(QString, fault);
-        QFETCH(int, driveGone);
-        QFETCH(int, cameraBack);
-        QFETCH(qint64, clockAt);
-        QFETCH(QStringList, left);
-        sim->clock.advance(clockAt);
-        mounted = fault == "tmpfs";
-        if (mounted && QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", driveDir}) != 0)
+        QFETCH(QString, setup);
+        const QStringList words = setup.replace("SOURCE", source).replace("DRIVE", drive)
+                                      .replace("FWBIN", fwBin()).split(' ');
+        QHash<QString, QString> opt;
+        for (const QString &w : words.mid(1))
+            opt.insert(w.section('=', 0, 0), w.section('=', 1));
+        const int size = words[0].split('/')[0].toInt(), chunk = words[0].split('/')[1].toInt();
+        sim->clock.advance(opt.value("clock").toLongLong());
+        const QStringList tmpfs{"-t", "tmpfs", "-o", "size=64k", "tmpfs", driveDir};
+        if (opt.contains("tmpfs") && !(mounted = QProcess::execute("mount", tmpfs) == 0))
             QSKIP("mounting a tmpfs is not permitted here");
-        const QByteArray data = writeSource(size);
-        const QByteArray stale(5000, '\xee');
-        write(fwBin(), stale);
-        sim->world.files.failFlush = fault == "flush";
-        if (fault == "shrink")
-            onCode = [this](int c) { if (c == 10) QFile(source).resize(250); };
-        if (driveGone == 0)
-            sim->world.files.onFlush = [this]() { QDir().rename(driveDir, gone); };
-        else if (driveGone > 0)
-            driveGoesAt(driveGone);
-        if (cameraBack == 0)
-            onCode = [](int c) { if (c == 95) g_upgradeStage = 5; };
-        else if (cameraBack > 0)
-            cameraBackAt(cameraBack);
-#ifdef Q_OS_LINUX
-        if (fault == "unreadable") {
-            QFile(source).setPermissions({});
-            QFile(tmp->path()).setPermissions(QFileDevice::Permissions(0x7711));
-            QFile(driveDir).setPermissions(QFileDevice::Permissions(0x7777));
-            setfsuid(65534); // root reads any file
-        }
-#endif
-        run({source, drive});
-#ifdef Q_OS_LINUX
-        setfsuid(0);
-#endif
-        QStringList seen;
-        for (int i = 0; i < codes.size(); ++i)
-            seen << QString("%1@%2").arg(codes[i]).arg(times[i]);
-        QTEST(seen, "events");
-        for (int k = 1; k <= codes.size() && codes[k - 1] == k && k * chunk < size + chunk; ++k)
-            QCOMPARE(sizes[k - 1], qint64(qMin(k * chunk, size))); // each code follows its chunk
-        const QString dir = QFileInfo::exists(driveDir) ? driveDir : gone;
-        QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), left);
-        QVERIFY(left.isEmpty() || contents(dir + "/fw.bin") == (fault == "unreadable" ? stale : data));
-        qint64 slept = 0;
-        for (const auto &s : sim->clock.sleeps())
-            slept += s.ms == 1000 ? s.ms : 1000000; // polls of one second only
-        QCOMPARE(slept, times.last());
-    }
-
-    void closingWindowStopsTheRun_data()
-    {
-        QTest::addColumn<int>("at"); // ms after the start, or minus the code on which to stop
-        QTest::newRow("during the copy") << -10;
-        QTest::newRow("during the drive wait") << 5000;
-        QTest::newRow("during the camera wait") << 30000;
-    }
-    void closingWindowStopsTheRun()
-    {
-        QFETCH(int, at);
-        const QByteArray data = writeSource(1000);
-        driveGoesAt(20000);
-        QThread thread;
-        int codesAtStop = -1, sleepsAtStop = -1;
-        auto stop = [&]() {
-            thread.requestInterruption();
-            QMutexLocker lock(&mutex);
-            codesAtStop = codes.size();
-            sleepsAtStop = sim->clock.sleeps().size();
-        };
-        if (at < 0)
-            onCode = [&](int c) { if (c == -at) stop(); };
+        data.resize(size);
+        for (int i = 0; i < size; ++i)
+            data[i] = char(i * 131 + i / 251);
+        write(source, data);
+        std::unique_ptr<Tarnholm> window(opt.contains("createfails") ? new Tarnholm : nullptr);
+        if (window) // creating fw.bin fails with EISDIR
+            QDir().mkdir(fwBin());
         else
-            sim->clock.schedule(at, stop);
-        runOnThread(thread);
-        QCOMPARE(codes.size(), at < 0 ? 50 : codesAtStop); // a copy is never cut short
-        QCOMPARE(codes.mid(0, 50), upTo(50));
-        QCOMPARE(sim->clock.sleeps().size(), sleepsAtStop);
-        QVERIFY(contents(QFileInfo(fwBin()).exists() ? fwBin() : gone + "/fw.bin") == data);
+            write(fwBin(), stale);
+        sim->world.files.failFlush = opt.contains("failflush");
+        Worker w;
+        const fw_info info{opt.value("file", source), opt.value("disk", drive)};
+        std::unique_ptr<QThread> thread(QThread::create([&]() { w.WorkerLoadFw(info); }));
+        const QHash<QString, std::function<void()>> actions{
+            {"drive", [this]() { QDir().rename(driveDir, gone); }},
+            {"camera", []() { g_upgradeStage = 5; }},
+            {"stop", [&thread]() { thread->requestInterruption(); }},
+            {"shrink", [this]() { QFile(source).resize(250); }}};
+        QHash<int, std::function<void()>> onCode;
+        for (const QString &key : actions.keys()) {
+            const QString when = opt.value(key);
+            if (when == "flush")
+                sim->world.files.onFlush = actions[key];
+            else if (when.startsWith('#'))
+                onCode.insert(when.mid(1).toInt(), actions[key]);
+            else if (!when.isEmpty())
+                sim->clock.schedule(when.toInt(), actions[key]);
+        }
+        // Ends a run that misses its limit, so such a fault fails instead of hanging.
+        sim->clock.schedule(400000, actions["drive"]);
+        sim->clock.schedule(400001, actions["camera"]);
+        BoxCloser boxes;
+        boxes.onBox = [this](const SeenBox &) { QMutexLocker lock(&mutex); seen << "box"; };
+        const qint64 t0 = sim->clock.monotonicMs();
+        connect(&w, &Worker::WorkerTheardState, &w, [&, t0](int code) {
+            QMutexLocker lock(&mutex);
+            seen << QString("%1@%2").arg(code).arg(sim->clock.monotonicMs() - t0);
+            sizeAt.insert(code, QFileInfo(fwBin()).size());
+            onCode.value(code, []() {})();
+        }, Qt::DirectConnection);
+        QEventLoop loop;
+        connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+        thread->start();
+        loop.exec();
+        thread->wait();
+        QFETCH(QString, events);
+        QCOMPARE(seen, expand(events));
+        for (int k = 1; sizeAt.contains(k) && k * chunk < size + chunk; ++k)
+            QCOMPARE(sizeAt[k], qint64(qMin(k * chunk, size))); // each code follows its chunk
+        QTEST(leftOnDrive(), "left");
+        const QString box = "Error: Create File: %1/fw.bin Error(%2) [warning, OK, on %3]\n";
+        QCOMPARE(boxLines(boxes.boxes),
+                 window ? box.arg(drive).arg(EISDIR).arg(window->objectName()) : QString());
+        if (!seen.value(0).at(0).isDigit()) // refused before the copy
+            QCOMPARE(g_upgradeStage.load(), 0);
+        qint64 slept = 0; // in polls of one second, none after the last code or the stop
+        for (const auto &s : sim->clock.sleeps())
+            slept += s.ms == 1000 ? s.ms : 1000000;
+        const qint64 lastAt = seen.last().section('@', 1).toLongLong();
+        QCOMPARE(slept, qMax(lastAt, opt.value("stop").toLongLong()));
     }
+    // 64-bit sizes: 6 GiB go in 50 chunks and a remainder like any large file.
+    void sixGiBIn51Chunks() { QCOMPARE(firmware::chunkLength(6442450993), qint64(128849019)); }
 };
 
 QTEST_MAIN(WorkerTest)
