@@ -6,6 +6,10 @@
 #include <QtTest>
 #include <cerrno>
 #include <memory>
+#ifdef __linux__
+#include <sys/fsuid.h>
+#include <unistd.h>
+#endif
 
 // The drive is a temporary directory holding a longer fw.bin left by an earlier attempt.
 class WorkerTest : public QObject {
@@ -90,6 +94,7 @@ private slots:
         // Never a partial firmware left for the camera to flash.
         row("drive full (64 KiB tmpfs)", "262144/5242 tmpfs", "1-12,-2", "");
         row("flush fails", "1000/20 failflush", "1-50,-2", "");
+        row("source unreadable", "1000/20 unreadable", "-1", "old");
         row("source shrinks to 250 bytes after 10 chunks", "1000/20 shrink=#10", "1-12,-1", "");
         // The drive goes 1 ms after the copy, the camera is back 1 ms after the first poll.
         const QString waits = "95@1000,100@2000", copied = "new update";
@@ -117,7 +122,8 @@ private slots:
     // The worker runs as in the window: on its own thread, boxes shown on the GUI thread.
     // Options: file=, disk= (SOURCE, DRIVE, FWBIN name those paths); drive= (the camera takes
     // it away), camera= (back), stop= (the window closes), shrink= (the source): at virtual ms,
-    // on a code ("#95") or in the flush; clock= (virtual ms first); tmpfs; failflush; createfails.
+    // on a code ("#95") or in the flush; clock= (virtual ms first); tmpfs; failflush; createfails;
+    // unreadable (the source).
     void run()
     {
         QFETCH(QString, setup);
@@ -143,7 +149,18 @@ private slots:
         sim->world.files.failFlush = opt.contains("failflush");
         Worker w;
         const fw_info info{opt.value("file", source), opt.value("disk", drive)};
-        std::unique_ptr<QThread> thread(QThread::create([&]() { w.WorkerLoadFw(info); }));
+        const bool unreadable = opt.contains("unreadable");
+        if (unreadable) { // only the source is out of reach, not the drive
+            QFile(tmp->path()).setPermissions(QFile::Permissions(0x7755));
+            QFile(source).setPermissions({});
+        }
+        std::unique_ptr<QThread> thread(QThread::create([&]() {
+#ifdef __linux__
+            if (unreadable && ::getuid() == 0) // root reads anything: read as nobody
+                ::setfsuid(65534);
+#endif
+            w.WorkerLoadFw(info);
+        }));
         const QHash<QString, std::function<void()>> actions{
             {"drive", [this]() { QDir().rename(driveDir, gone); }},
             {"camera", []() { g_upgradeStage = 5; }},
