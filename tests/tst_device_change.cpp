@@ -2,65 +2,98 @@
 #include "platform/sim/sim_devices.h"
 #include "support/box_text.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
-using platform::DeviceEvent;
-using sim::SimDevices;
+using Event = platform::DeviceEvent;
 
 namespace {
 
 const QString kGuid = QStringLiteral("65E8773D-8F56-11D0-A3B9-00A0C9223196");
+const QString kCamera = QStringLiteral("\\\\?\\usb#{65e8773d-8f56-11d0-a3b9-00a0c9223196}");
 
-// A window on a simulated machine, cut off from the worker: these tests look
-// at what the window hands over, not at the copy.
+// A window on a simulated machine, cut off from the worker (the copy is tested elsewhere).
 struct Rig {
     Rig() : devices(sim.world)
     {
+        // The job and each refresh (only it removes the marker) go into the trace, in order.
         QObject::disconnect(&w, &Tarnholm::StartLoadFwThread, nullptr, nullptr);
-        spy.reset(new QSignalSpy(&w, &Tarnholm::StartLoadFwThread));
-        QObject::connect(w.ui.DeviceList->model(), &QAbstractItemModel::rowsAboutToBeRemoved, [this]() {
-            refreshes << QString("stage %1, log [%2], %3 boxes")
-                             .arg(g_upgradeStage.load()).arg(log()).arg(closer.boxes.size());
+        QObject::connect(&w, &Tarnholm::StartLoadFwThread, [](const fw_info &job) {
+            qDebug().noquote() << "[job " + job.fw_file + " > " + job.disk_path + "]";
         });
-        mark();
+        auto *list = w.ui.DeviceList;
+        QObject::connect(list->model(), &QAbstractItemModel::rowsAboutToBeRemoved, [this]() {
+            qDebug().noquote() << QString("[refresh at %1, %2 boxes, log [%3]]")
+                                      .arg(g_upgradeStage.load()).arg(closer.boxes.size())
+                                      .arg(w.ui.EditInfo->toPlainText());
+        });
+        const QSignalBlocker quiet(list);
+        list->addItem("marker    ");
+        w.ui.EditFwFile->setText("/fw/cam 2.bin");
+        w.ui.progressBar->setRange(0, 50);
+        w.ui.progressBar->setValue(30);
     }
-    void mark() // an entry that only a refresh removes
+    // Plays the steps; returns what the operator saw and the trace, unchanged parts left out.
+    QString run(const QString &script)
     {
-        const QSignalBlocker quiet(w.ui.DeviceList);
-        w.ui.DeviceList->addItem("marker    ");
+        for (const QString &step : script.split(", "))
+            play(step);
+        QCoreApplication::processEvents();
+        QStringList trace = debug.lines(), waits;
+        for (const sim::VirtualClock::Sleep &sleep : sim.clock.sleeps())
+            waits << QString::number(sleep.ms);
+        const QProgressBar *bar = w.ui.progressBar;
+        QStringList lines{"waits [" + waits.join(", ") + "]",
+                          QString("stages %1/%2").arg(w.updateStage).arg(g_upgradeStage.load()),
+                          QString("bar %1 of %2-%3").arg(bar->value()).arg(bar->minimum())
+                              .arg(bar->maximum()), "log [" + w.ui.EditInfo->toPlainText() + "]"};
+        lines << boxLines(closer.boxes).split('\n', Qt::SkipEmptyParts)
+              << trace.replaceInStrings(QRegularExpression("^$"), "-").join(", ");
+        for (const char *unchanged : {"waits []", "bar 30 of 0-50", "log []"})
+            lines.removeAll(unchanged);
+        QString text = lines.join('\n');
+        for (const auto &alias : aliases)
+            text.replace(alias.first, alias.second);
+        return text.replace(QRegularExpression("\\d\\d:\\d\\d:\\d\\d"), "hh:mm:ss");
     }
-    ~Rig() { g_upgradeStage = 0; }
-
-    int plug(char letter, int busType = 7, int failingOpens = 0, SimDevices::Identity id = SimDevices::ByLetter)
+    // Plays one step of a script: "stage:1" sets updateStage, "upgrade:4" g_upgradeStage;
+    // "E7" volume E arrives on bus 7 (USB; 11 is SATA), "E7x2" its first two opens fail,
+    // "mount" a USB volume known by its mount point, "media"/"net" records with that
+    // flag, "none" one naming no drive, "cam" a webcam arrives, "-E"/"-mount"/
+    // "-cam" removals, "stage1@1500" the update starting while the bus check waits.
+    void play(const QString &step)
     {
-        sim::SimVolumeSpec spec;
-        spec.letter = QLatin1Char(letter);
-        spec.busType = busType;
-        spec.failingOpens = failingOpens;
-        return devices.plugVolume(spec, id);
+        sim::SimDeviceSpec webcam; // any capture device counts, not only the camera
+        webcam.friendlyName = "Integrated Webcam";
+        if (step.startsWith("stage:"))
+            w.updateStage = step.mid(6).toInt();
+        else if (step.startsWith("upgrade:"))
+            g_upgradeStage = step.mid(8).toInt();
+        else if (step == "stage1@1500")
+            sim.clock.schedule(1500, [this]() { w.updateStage = 1; });
+        else if (step == "mount")
+            aliases.prepend({sim.world.volumes.directory(devices.plugVolume({})), "<dir>"});
+        else if (step[0].isUpper())
+            devices.plugVolume({step[0], step.mid(1).section('x', 0, 0).toInt(),
+                                step.section('x', 1).toInt()}, sim::SimDevices::ByLetter);
+        else if (step == "cam")
+            aliases.prepend({devices.captureInterfaceName(devices.plugCapture(webcam)), "<dev>"});
+        else if (step == "-cam")
+            devices.announceInterface(Event::RemoveComplete, kCamera);
+        else if (step == "-mount")
+            devices.announceMountPoint(Event::RemoveComplete, "/media/camera");
+        else // a record for volume E (or none), flags as the OS sets them
+            devices.announceVolume(step == "-E" ? Event::RemoveComplete : Event::Arrival,
+                                   step == "none" ? 0 : 0x10,
+                                   step == "media" ? 1 : step == "net" ? 2 : 0);
     }
-    static void handlePosted()
-    {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-    }
-    // fw_info is registered at run time only, so it is read from the variant.
-    QString job(int i) const
-    {
-        const QVariant &arg = spy->at(i).at(0);
-        const fw_info *info = static_cast<const fw_info *>(arg.constData());
-        return arg.userType() == QMetaType::type("fw_info") ? info->fw_file + " > " + info->disk_path : "?";
-    }
-    QString log() const { return w.ui.EditInfo->toPlainText(); }
-
     SimFixture sim;
     Tarnholm w;
-    SimDevices devices;
+    sim::SimDevices devices;
     BoxCloser closer;
     DebugCapture debug;
-    std::unique_ptr<QSignalSpy> spy;
-    QStringList refreshes; // the state as each refresh began
+    QVector<QPair<QString, QString>> aliases{{kCamera, "<dev>"}, {kGuid, "GUID"},
+        {"USB_Arrived and The USBDisk is: ", "arrived "}, {"This is a usb mass storage", "usb"},
+        {"This is not a usb mass storage", "not usb"}};
 };
 
 } // namespace
@@ -68,201 +101,68 @@ struct Rig {
 class DeviceChange : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { qRegisterMetaType<fw_info>("fw_info"); }
-
-    void driveLetterFromMask_data()
+    // E and F give E, bit 0 A, bit 25 Z, bits above Z no drive; then GUIDs in a
+    // lower-case name in braces, an empty name, another class, Data1 1 zero-filled.
+    void freeFunctions()
     {
-        QTest::addColumn<quint32>("mask");
-        QTest::addColumn<char>("letter");
-        QTest::newRow("E and F") << 0x30u << 'E';
-        QTest::newRow("bit 0") << 0x1u << 'A';
-        QTest::newRow("bit 25") << (1u << 25) << 'Z';
-        QTest::newRow("only bits above Z") << 0xFC000000u << '[';
-    }
-    void driveLetterFromMask() { QFETCH(quint32, mask); QTEST(DriveLetterFromMask(mask), "letter"); }
-
-    void guidCheck_data()
-    {
-        QTest::addColumn<quint32>("data1");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("found");
-        QTest::newRow("lower case in braces") << 0x65E8773Du
-            << "\\\\?\\usb#vid_1234&pid_5678#0001#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global" << true;
-        QTest::newRow("empty name") << 0x65E8773Du << QString() << false;
-        QTest::newRow("other class") << 0x65E8773Du << "{6994AD05-93EF-11D0-A3CC-00A0C9223196}" << false;
-        QTest::newRow("Data1 zero-filled") << 1u << "x{00000001-8f56-11d0-a3b9-00a0c9223196}" << true;
-    }
-    void guidCheck()
-    {
-        QFETCH(quint32, data1);
-        QFETCH(QString, name);
-        GUID guid = g_captureCategory;
-        guid.Data1 = data1;
+        QString seen;
+        for (const quint32 mask : {0x30u, 0x1u, 1u << 25, 0xFC000000u})
+            seen += QLatin1Char(DriveLetterFromMask(mask));
         DebugCapture debug;
-        QTEST(guid_check(guid, name), "found");
-        QCOMPARE(debug.lines(), QStringList{QString("%1").arg(data1, 8, 16, QChar('0')).toUpper() + kGuid.mid(8)});
+        GUID capture = g_captureCategory, one = g_captureCategory;
+        one.Data1 = 1;
+        for (const bool found : {guid_check(capture, kCamera), guid_check(capture, ""),
+                                 guid_check(capture, "{6994AD05-93EF-11D0-A3CC-00A0C9223196}"),
+                                 guid_check(one, "x{00000001-8f56-11d0-a3b9-00a0c9223196}")})
+            seen += found ? " found" : " not found";
+        QCOMPARE(seen, QString("EAZ[ found not found not found found"));
+        QCOMPARE(debug.lines(), (QStringList{kGuid, kGuid, kGuid, "00000001" + kGuid.mid(8)}));
     }
 
-    // Bus types: 7 USB, 11 SATA; flags and masks as the OS sends them.
-    void volumeArrival_data()
+    // Scripts as Rig::play reads them. Outcome "stages 2/0": updateStage 2, g_upgradeStage 0.
+    void events_data()
     {
-        QTest::addColumn<int>("stage");
-        QTest::addColumn<int>("busType");    // -1: a raw record, no volume behind it
-        QTest::addColumn<quint32>("mask");
-        QTest::addColumn<int>("flags");
-        QTest::addColumn<QString>("verdict"); // empty: ignored, no check
-        const QString usb = "This is a usb mass storage";
-        QTest::newRow("USB while idle") << 0 << 7 << 0u << 0 << usb;
-        QTest::newRow("USB while awaited") << 1 << 7 << 0u << 0 << usb;
-        QTest::newRow("SATA while awaited") << 1 << 11 << 0u << 0 << "This is not a usb mass storage";
-        QTest::newRow("USB while copying") << 2 << 7 << 0u << 0 << usb;
-        QTest::newRow("disc inserted") << 1 << -1 << 0x10u << int(DeviceEvent::MediaFlag) << "";
-        QTest::newRow("network drive") << 1 << -1 << 0x10u << int(DeviceEvent::NetFlag) << "";
-        QTest::newRow("no drive named") << 1 << -1 << 0u << 0 << "";
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("outcome");
+        auto row = [](const QString &name, const QString &script, const QString &outcome) {
+            QTest::newRow(qPrintable(name)) << script << outcome;
+        };
+        const QString usb = "arrived %1, usb, -, GUID", sata = "arrived F, not usb, -, GUID, ";
+        const QString copied = "waits [%1]\nstages 2/0\nbar 0 of 0-100\n"
+                               "log [Write file to %2, hh:mm:ss]\n"
+                               "%4arrived %2, usb, [job /fw/cam 2.bin > %3], -, GUID";
+        const QString dir = "<dir>" + QString(QDir::separator());
+        row("USB while idle", "E7", "stages 0/0\n" + usb.arg("E"));
+        row("USB awaited", "stage:1, E7", copied.arg("1000", "E", "E:\\", ""));
+        row("SATA, then two USB", "stage:1, F11, G7, H7",
+            copied.arg("1000, 1000", "G", "G:\\", sata) + ", " + usb.arg("H"));
+        row("update starts during the check", "stage1@1500, E7x2",
+            copied.arg("1000, 1000", "E", "E:\\", ""));
+        row("mount point", "stage:1, mount", copied.arg("1000", "<dir>", dir, ""));
+        for (const char *ignored : {"media", "net", "none"})
+            row(ignored, QString("stage:1, ") + ignored, "stages 1/0\n-, GUID");
+        // Refreshed before the worker may go on (4 -> 5).
+        const QString webcamIn = "stages 0/%2\nlog [USB Camera Device insert]\n<dev>, GUID, "
+                                 "USB Camera Device insert , [refresh at %1, 0 boxes, log []]";
+        for (const int upgrade : {4, 0, 3}) // awaited after the copy, no update, drive still there
+            row(QString("webcam at %1").arg(upgrade), QString("upgrade:%1, cam").arg(upgrade),
+                webcamIn.arg(upgrade).arg(upgrade == 4 ? 5 : upgrade));
+        const QString box = "Error: Transfer Failed [information, OK, on TarnholmClass]\n";
+        const QString volumeOut = "stages 0/%1\n%2Device remove, USB_Removed, -, GUID";
+        row("mount point out at 2", "upgrade:2, -mount", volumeOut.arg(2).arg(box));
+        for (const int upgrade : {2, 3, 4}) // copying, copy done, drive gone
+            row(QString("volume out at %1").arg(upgrade), QString("upgrade:%1, -E").arg(upgrade),
+                volumeOut.arg(upgrade).arg(upgrade == 2 ? box : ""));
+        const QString cameraOut = "stages 0/%1\nlog [USB Camera Device Remove!]\n%2Device remove, "
+                                  "<dev>, GUID, USB Camera Device Remove!, "
+                                  "[refresh at %1, 0 boxes, log [USB Camera Device Remove!]]";
+        row("camera out at 2", "upgrade:2, -cam", cameraOut.arg(2).arg(box));
+        row("camera out at 4", "upgrade:4, -cam", cameraOut.arg(4).arg(""));
     }
-    void volumeArrival()
+    void events()
     {
-        QFETCH(int, stage);
-        QFETCH(int, busType);
-        QFETCH(quint32, mask);
-        QFETCH(int, flags);
-        QFETCH(QString, verdict);
-        const bool copy = stage == 1 && verdict == "This is a usb mass storage";
-        Rig rig;
-        rig.w.updateStage = stage;
-        rig.w.ui.EditFwFile->setText("/fw/cam 2.bin");
-        rig.w.ui.progressBar->setRange(0, 50);
-        rig.w.ui.progressBar->setValue(30);
-        if (busType < 0)
-            rig.devices.announceVolume(DeviceEvent::Arrival, mask, quint16(flags));
-        else
-            rig.plug('E', busType);
-        Rig::handlePosted();
-
-        const QStringList checked{"USB_Arrived and The USBDisk is: E", verdict};
-        QCOMPARE(rig.debug.lines(), (verdict.isEmpty() ? QStringList() : checked) + QStringList({QString(), kGuid}));
-        QCOMPARE(rig.sim.world.volumes.openCalls("\\\\.\\E:"), verdict.isEmpty() ? 0 : 1);
-        QCOMPARE(rig.sim.clock.sleeps().size(), stage == 1 && !verdict.isEmpty() ? 1 : 0);
-        QVERIFY(rig.sim.clock.sleeps().isEmpty() || rig.sim.clock.sleeps()[0].ms == 1000);
-        QCOMPARE(rig.w.updateStage, copy ? 2 : stage);
-        QCOMPARE(rig.spy->count(), copy ? 1 : 0);
-        if (!copy) {
-            QCOMPARE(rig.log() + QString::number(rig.w.ui.progressBar->value()), QString("30"));
-            return;
-        }
-        QVERIFY2(QRegularExpression("^Write file to E, \\d\\d:\\d\\d:\\d\\d$").match(rig.log()).hasMatch(),
-                 qPrintable(rig.log()));
-        QCOMPARE(QString("%1 of %2-%3").arg(rig.w.ui.progressBar->value()).arg(rig.w.ui.progressBar->minimum())
-                     .arg(rig.w.ui.progressBar->maximum()), QString("0 of 0-100"));
-        QCOMPARE(rig.job(0), QString("/fw/cam 2.bin > E:\\"));
-    }
-
-    // The first USB volume while the drive is awaited is the camera's, whatever came before.
-    void onlyFirstUsbVolumeTakesTheCopy()
-    {
-        Rig rig;
-        rig.w.updateStage = 1;
-        rig.plug('F', 11);
-        Rig::handlePosted();
-        QCOMPARE(rig.w.updateStage, 1);
-        rig.plug('G');
-        rig.plug('H');
-        Rig::handlePosted();
-        QCOMPARE(rig.spy->count(), 1);
-        QCOMPARE(rig.job(0), QString(" > G:\\"));
-        QCOMPARE(rig.log().count("Write file to"), 1);
-    }
-
-    void stageIsReadAgainAfterTheCheck()
-    {
-        Rig rig;
-        // The update starts while the check still waits for the volume to open.
-        rig.sim.clock.schedule(1500, [&rig]() { rig.w.updateStage = 1; });
-        rig.plug('E', 7, 2);
-        Rig::handlePosted();
-        QCOMPARE(rig.sim.clock.sleeps().size(), 2);
-        QCOMPARE(rig.spy->count(), 1);
-    }
-
-    void mountPointVolume()
-    {
-        Rig rig;
-        rig.w.updateStage = 1;
-        const QString dir = rig.sim.world.volumes.directory(rig.plug('E', 7, 0, SimDevices::ByMountPoint));
-        Rig::handlePosted();
-        QCOMPARE(rig.debug.lines().value(0), "USB_Arrived and The USBDisk is: " + dir);
-        QCOMPARE(rig.sim.world.volumes.openCalls(dir), 1);
-        QVERIFY(rig.log().startsWith(QString("Write file to %1, ").arg(dir)));
-        QCOMPARE(rig.spy->count(), 1);
-        QCOMPARE(rig.job(0), " > " + dir + QDir::separator());
-    }
-
-    void captureArrival_data()
-    {
-        QTest::addColumn<int>("stage");
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<int>("after");
-        QTest::newRow("camera back") << 4 << "Ostrel Camera" << 5;
-        QTest::newRow("webcam while waiting") << 4 << "Integrated Webcam" << 5;
-        QTest::newRow("no update") << 0 << "Ostrel Camera" << 0;
-        QTest::newRow("drive still there") << 3 << "Ostrel Camera" << 3;
-    }
-    void captureArrival()
-    {
-        QFETCH(int, stage);
-        QFETCH(QString, device);
-        Rig rig;
-        g_upgradeStage = stage;
-        sim::SimDeviceSpec spec;
-        spec.friendlyName = device;
-        const int plug = rig.devices.plugCapture(spec);
-        Rig::handlePosted();
-        QCOMPARE(rig.refreshes, QStringList{QString("stage %1, log [], 0 boxes").arg(stage)});
-        QTEST(g_upgradeStage.load(), "after");
-        QCOMPARE(rig.log(), QString("USB Camera Device insert"));
-        QCOMPARE(rig.debug.lines(), (QStringList{rig.devices.captureInterfaceName(plug), kGuid,
-                                                 "USB Camera Device insert "}));
-    }
-
-    void removal_data()
-    {
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<int>("stage");
-        QTest::addColumn<int>("boxes");
-        QTest::newRow("volume while copying") << "letter" << 2 << 1;
-        QTest::newRow("mount point while copying") << "mount point" << 2 << 1;
-        QTest::newRow("volume, copy done") << "letter" << 3 << 0;
-        QTest::newRow("volume, drive gone") << "letter" << 4 << 0;
-        QTest::newRow("camera while copying") << "capture" << 2 << 1;
-        QTest::newRow("camera while waiting") << "capture" << 4 << 0;
-    }
-    void removal()
-    {
-        QFETCH(QString, device);
-        QFETCH(int, stage);
-        QFETCH(int, boxes);
-        Rig rig;
-        const bool capture = device == "capture";
-        const int id = capture ? rig.devices.plugCapture(sim::SimDeviceSpec())
-                               : rig.plug('E', 7, 0, device == "letter" ? SimDevices::ByLetter : SimDevices::ByMountPoint);
-        Rig::handlePosted();
-        const QString name = capture ? rig.devices.captureInterfaceName(id) : QString();
-        rig.w.ui.EditInfo->clear();
-        rig.debug.clear();
-        rig.refreshes.clear();
-        rig.mark();
-        g_upgradeStage = stage;
-        QVERIFY(capture ? rig.devices.unplugCapture(id) : rig.devices.unplugVolume(id));
-        Rig::handlePosted();
-        QCOMPARE(rig.debug.lines(), capture ? QStringList({"Device remove", name,
-                                                           kGuid, "USB Camera Device Remove!"})
-                                            : QStringList({"Device remove", "USB_Removed", QString(), kGuid}));
-        // For a camera: logged, refreshed, and only then the box.
-        QCOMPARE(rig.refreshes, capture ? QStringList{QString("stage %1, log [USB Camera Device Remove!], 0 boxes")
-                                                          .arg(stage)} : QStringList());
-        QCOMPARE(boxLines(rig.closer.boxes),
-                 QString("Error: Transfer Failed [information, OK, on TarnholmClass]\n").repeated(boxes));
-        QCOMPARE(g_upgradeStage.load(), stage);
+        QFETCH(QString, script);
+        QTEST(Rig().run(script), "outcome");
     }
 };
 
