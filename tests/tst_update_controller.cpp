@@ -21,7 +21,6 @@ static Action click(const QVariant &item, const QString &path)
     };
 }
 
-// A state code from the worker.
 static Action code(int state) { return [=](Tarnholm &w) { w.HandleWorkerTheardState(state); }; }
 
 class UpdateController : public QObject {
