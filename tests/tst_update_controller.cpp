@@ -87,10 +87,20 @@ private slots:
                   + trace.lines().join('/') + " | " + boxLines(boxes.boxes), "seen");
     }
 
-    void fileDialogCancelled()
+    void fileDialog_data()
     {
+        QTest::addColumn<bool>("choose");
+        QTest::newRow("cancelled: the path is kept") << false;
+        QTest::newRow("chosen: the path as the system writes it") << true;
+    }
+    void fileDialog()
+    {
+        QFETCH(bool, choose);
         SimFixture sim;
         Tarnholm w;
+        QTemporaryDir dir;
+        const QString file = dir.filePath("fw 1.bin");
+        QFile(file).open(QIODevice::WriteOnly);
         w.ui.EditFwFile->setText(QStringLiteral("keep me.bin"));
         // Answers the real (Qt-drawn) dialog once it is up.
         QString seen;
@@ -101,13 +111,15 @@ private slots:
                 return;
             seen = dialog->nameFilters().join(" ;; ")
                 + (dialog->parentWidget() == &w ? "" : " (not on the window)");
-            dialog->reject();
+            if (!choose)
+                return dialog->reject();
+            dialog->selectFile(file);
+            static_cast<QDialog *>(dialog)->accept();
         });
         answer.start(5);
         w.ui.BtnFwFile->click();
-        // The filter on the window's own dialog, and the path kept.
-        QCOMPARE(seen + " | " + w.ui.EditFwFile->text(),
-                 QStringLiteral("*.hex *.bin ;; *.* | keep me.bin"));
+        QCOMPARE(seen + " | " + w.ui.EditFwFile->text(), "*.hex *.bin ;; *.* | "
+                 + (choose ? QDir::toNativeSeparators(file) : QStringLiteral("keep me.bin")));
     }
 };
 
