@@ -62,7 +62,7 @@ public:
     // Detaches it; false when no device has that id.
     bool detach(int id);
 
-    // The spec of a device (attached or not) to change it in place; null for
+    // The description of a device (attached or not) to change it in place; null for
     // an unknown id.
     SimDeviceSpec *device(int id);
     bool attached(int id) const;
