@@ -1,6 +1,7 @@
 #include "app/message_box.h"
 #include "app/tarnholm.h"
 #include "camera/fic_library.h"
+#include "camera/version_block.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -19,6 +20,14 @@ void informationBox(QWidget *parent, const char *title, const char *text)
 {
     showMessageBox(parent, QMessageBox::Information, QString::fromLocal8Bit(title),
                    QString::fromLocal8Bit(text));
+}
+
+// Firmware, Version and Update are off while an update runs.
+void setUpdateButtonsEnabled(Tarnholm *window, bool enabled)
+{
+    window->ui.BtnLoadFw->setEnabled(enabled);
+    window->ui.BtnFwFile->setEnabled(enabled);
+    window->ui.pBtnDeviceInfo->setEnabled(enabled);
 }
 
 } // namespace
@@ -48,13 +57,11 @@ void Tarnholm::on_BtnLoadFw_clicked()
     savedVersion = currentVersion;
     savedDate = currentDate;
 
-    bool ok = false;
-    const qlonglong address = ui.DeviceList->itemData(index, Qt::UserRole).toLongLong(&ok);
-    if (!ok) {
+    IBaseFilter *filter = nullptr;
+    if (!versionblock::filterFromItemData(ui.DeviceList->itemData(index, Qt::UserRole), &filter)) {
         ui.EditInfo->append(QString::fromLocal8Bit("Can't find device.\n"));
         return;
     }
-    IBaseFilter *filter = reinterpret_cast<IBaseFilter *>(address);
 
     if (ui.EditFwFile->text().isEmpty())
         return;
@@ -78,9 +85,7 @@ void Tarnholm::on_BtnLoadFw_clicked()
     if (FicUpdateFwUms(filter, context) != 0) {
         ui.EditInfo->append(
             QString::fromLocal8Bit("Switch USB Camera to USB Mass Storage Device Error."));
-        ui.BtnLoadFw->setEnabled(true);
-        ui.BtnFwFile->setEnabled(true);
-        ui.pBtnDeviceInfo->setEnabled(true);
+        setUpdateButtonsEnabled(this, true);
         updateStage = 0;
         return;
     }
@@ -90,9 +95,7 @@ void Tarnholm::on_BtnLoadFw_clicked()
                             .arg(QDateTime::currentDateTime().toString(
                                 QString::fromLocal8Bit("hh:mm:ss"))));
     g_upgradeStage = 1;
-    ui.BtnLoadFw->setEnabled(false);
-    ui.BtnFwFile->setEnabled(false);
-    ui.pBtnDeviceInfo->setEnabled(false);
+    setUpdateButtonsEnabled(this, false);
 }
 
 void Tarnholm::HandleWorkerTheardState(const int state)
@@ -139,17 +142,13 @@ void Tarnholm::HandleWorkerTheardState(const int state)
                                                      : "Firmware Version Unchanged";
         informationBox(this, "Info", result);
         g_upgradeStage = 0;
-        ui.BtnLoadFw->setEnabled(true);
-        ui.BtnFwFile->setEnabled(true);
-        ui.pBtnDeviceInfo->setEnabled(true);
+        setUpdateButtonsEnabled(this, true);
         return;
     } else {
         ui.progressBar->setValue(state);
     }
 
     if (g_upgradeStage == 0) {
-        ui.BtnLoadFw->setEnabled(true);
-        ui.BtnFwFile->setEnabled(true);
-        ui.pBtnDeviceInfo->setEnabled(true);
+        setUpdateButtonsEnabled(this, true);
     }
 }
