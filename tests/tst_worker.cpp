@@ -11,6 +11,16 @@
 #include <unistd.h>
 #endif
 
+// QThread::create needs std::future, which MinGW's default thread model lacks.
+class JobThread : public QThread {
+public:
+    explicit JobThread(std::function<void()> job) : m_job(std::move(job)) {}
+    void run() override { m_job(); }
+
+private:
+    std::function<void()> m_job;
+};
+
 // The drive is a temporary directory holding a longer fw.bin left by an earlier attempt.
 class WorkerTest : public QObject {
     Q_OBJECT
@@ -154,7 +164,7 @@ private slots:
             QFile(tmp->path()).setPermissions(QFile::Permissions(0x7755));
             QFile(source).setPermissions({});
         }
-        std::unique_ptr<QThread> thread(QThread::create([&]() {
+        std::unique_ptr<QThread> thread(new JobThread([&]() {
 #ifdef __linux__
             if (unreadable && ::getuid() == 0) // root reads anything: read as nobody
                 ::setfsuid(65534);
