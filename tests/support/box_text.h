@@ -10,10 +10,11 @@ inline QString boxLines(const QVector<SeenBox> &boxes)
     for (const SeenBox &b : boxes) {
         const char *icon = b.icon == QMessageBox::Warning ? "warning"
             : b.icon == QMessageBox::Information         ? "information" : "other icon";
+        const QString buttons =
+            b.buttons == QMessageBox::Ok ? QStringLiteral("OK") : QString::number(b.buttons, 16);
+        const QString defaultMark = b.hasDefault ? QStringLiteral(" (default)") : QString();
         out += QString("%1: %2 [%3, %4%5, on %6]\n")
-                   .arg(b.title, b.text, QLatin1String(icon),
-                        b.buttons == QMessageBox::Ok ? QString("OK") : QString::number(b.buttons, 16),
-                        b.hasDefault ? QString(" (default)") : QString(), b.parentName);
+                   .arg(b.title, b.text, QLatin1String(icon), buttons, defaultMark, b.parentName);
     }
     return out;
 }

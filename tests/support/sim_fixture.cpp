@@ -1,35 +1,25 @@
 #include "support/sim_fixture.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QMutex>
-#include <QPushButton>
 
 BoxCloser::BoxCloser()
 {
-    m_timer.setInterval(1);
-    QObject::connect(&m_timer, &QTimer::timeout, [this]() { poll(); });
-    m_timer.start();
-}
-
-BoxCloser::~BoxCloser() { m_timer.stop(); }
-
-void BoxCloser::poll()
-{
-    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible())
-        return;
-    SeenBox seen;
-    seen.title = box->windowTitle();
-    seen.text = box->text();
-    seen.icon = box->icon();
-    seen.buttons = static_cast<int>(box->standardButtons());
-    seen.hasDefault = box->defaultButton() != nullptr;
-    seen.parentName = box->parentWidget() ? box->parentWidget()->objectName() : QString();
-    boxes.append(seen);
-    if (onBox)
-        onBox(seen);
-    box->done(QMessageBox::Ok);
+    QObject::connect(&m_timer, &QTimer::timeout, [this]() {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        const QWidget *parent = box->parentWidget();
+        const SeenBox seen{box->windowTitle(), box->text(), box->icon(),
+                           static_cast<int>(box->standardButtons()),
+                           box->defaultButton() != nullptr,
+                           parent ? parent->objectName() : QString()};
+        boxes.append(seen);
+        if (onBox)
+            onBox(seen);
+        box->done(QMessageBox::Ok);
+    });
+    m_timer.start(1);
 }
 
 namespace {
@@ -52,20 +42,12 @@ void captureHandler(QtMsgType type, const QMessageLogContext &context, const QSt
 
 DebugCapture::DebugCapture()
 {
-    clear();
+    QMutexLocker lock(&g_debugMutex);
+    g_debugLines.clear();
     g_previousHandler = qInstallMessageHandler(captureHandler);
 }
 
 DebugCapture::~DebugCapture() { qInstallMessageHandler(g_previousHandler); }
-
-QStringList DebugCapture::lines() const
-{
-    QMutexLocker lock(&g_debugMutex);
-    QStringList out;
-    for (const Line &l : g_debugLines)
-        out << l.text;
-    return out;
-}
 
 QVector<DebugCapture::Line> DebugCapture::detailed() const
 {
@@ -73,8 +55,10 @@ QVector<DebugCapture::Line> DebugCapture::detailed() const
     return g_debugLines;
 }
 
-void DebugCapture::clear()
+QStringList DebugCapture::lines() const
 {
-    QMutexLocker lock(&g_debugMutex);
-    g_debugLines.clear();
+    QStringList out;
+    for (const Line &l : detailed())
+        out << l.text;
+    return out;
 }

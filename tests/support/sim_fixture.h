@@ -3,11 +3,10 @@
 #include "platform/sim/virtual_clock.h"
 
 #include <QMessageBox>
-#include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <QVector>
-#include <memory>
+#include <functional>
 
 // A simulated machine on virtual time, installed as the tool's platform.
 struct SimFixture {
@@ -30,13 +29,11 @@ struct SeenBox {
 class BoxCloser : public QObject {
 public:
     BoxCloser();
-    ~BoxCloser() override;
     QVector<SeenBox> boxes;
     // Called with each box before it is closed (still open, still modal).
     std::function<void(const SeenBox &)> onBox;
 
 private:
-    void poll();
     QTimer m_timer;
 };
 
@@ -45,8 +42,7 @@ class DebugCapture {
 public:
     DebugCapture();
     ~DebugCapture();
-    QStringList lines() const;
-    void clear();
     struct Line { QString text; QString file; int line; QString function; };
     QVector<Line> detailed() const;
+    QStringList lines() const;
 };
