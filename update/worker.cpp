@@ -202,10 +202,10 @@ void Worker::WorkerLoadFw(const fw_info &inof)
     const QString drive = inof.disk_path;
     WaitEnd end = waitUntil([drive]() { return !QFileInfo::exists(drive); },
                             kDriveStepPolls, kDriveStepCeiling, waitStart, last, report);
-    if (end == WaitEnd::Stopped)
-        return;
-    if (end == WaitEnd::TimedOut) {
-        emit WorkerTheardState(TimedOut);
+    if (end != WaitEnd::Reached) {
+        // A stop request ends the run silently; the limit ends it with -3.
+        if (end == WaitEnd::TimedOut)
+            emit WorkerTheardState(TimedOut);
         return;
     }
     g_upgradeStage = 4;
@@ -214,10 +214,9 @@ void Worker::WorkerLoadFw(const fw_info &inof)
 
     end = waitUntil([]() { return g_upgradeStage == kCameraBack; },
                     kCameraStepPolls, kCameraStepCeiling, waitStart, last, report);
-    if (end == WaitEnd::Stopped)
-        return;
-    if (end == WaitEnd::TimedOut) {
-        emit WorkerTheardState(TimedOut);
+    if (end != WaitEnd::Reached) {
+        if (end == WaitEnd::TimedOut)
+            emit WorkerTheardState(TimedOut);
         return;
     }
     emit WorkerTheardState(Done);

@@ -59,12 +59,18 @@ long SimCameraUpdate::request(int deviceId)
     run->spec = *spec;
     m_current = run;
     m_phase = Phase::Switching;
-    std::weak_ptr<bool> alive = m_alive;
-    m_world.clock().schedule(timings.leaveMs, [this, alive, run]() {
-        if (!alive.expired())
-            leave(run);
-    });
+    after(timings.leaveMs, &SimCameraUpdate::leave, run);
     return 0;
+}
+
+void SimCameraUpdate::after(int ms, void (SimCameraUpdate::*step)(std::shared_ptr<Run>),
+                            std::shared_ptr<Run> run)
+{
+    std::weak_ptr<bool> alive = m_alive;
+    m_world.clock().schedule(ms, [this, alive, step, run]() {
+        if (!alive.expired())
+            (this->*step)(run);
+    });
 }
 
 void SimCameraUpdate::leave(std::shared_ptr<Run> run)
@@ -74,11 +80,7 @@ void SimCameraUpdate::leave(std::shared_ptr<Run> run)
                                 interfaceNameOf(run->deviceId));
     if (fault == Fault::DriveNeverArrives)
         return;
-    std::weak_ptr<bool> alive = m_alive;
-    m_world.clock().schedule(timings.driveArrivalMs, [this, alive, run]() {
-        if (!alive.expired())
-            arrive(run);
-    });
+    after(timings.driveArrivalMs, &SimCameraUpdate::arrive, run);
 }
 
 void SimCameraUpdate::arrive(std::shared_ptr<Run> run)
@@ -115,18 +117,10 @@ void SimCameraUpdate::poll(std::shared_ptr<Run> run)
         m_phase = Phase::Flashing;
         if (fault == Fault::DriveNeverLeaves)
             return;
-        std::weak_ptr<bool> alive = m_alive;
-        m_world.clock().schedule(timings.flashMs, [this, alive, run]() {
-            if (!alive.expired())
-                dropDrive(run);
-        });
+        after(timings.flashMs, &SimCameraUpdate::dropDrive, run);
         return;
     }
-    std::weak_ptr<bool> alive = m_alive;
-    m_world.clock().schedule(timings.pollMs, [this, alive, run]() {
-        if (!alive.expired())
-            poll(run);
-    });
+    after(timings.pollMs, &SimCameraUpdate::poll, run);
 }
 
 void SimCameraUpdate::dropDrive(std::shared_ptr<Run> run)
@@ -136,11 +130,7 @@ void SimCameraUpdate::dropDrive(std::shared_ptr<Run> run)
     m_phase = Phase::Rebooting;
     if (fault == Fault::CameraNeverReturns)
         return;
-    std::weak_ptr<bool> alive = m_alive;
-    m_world.clock().schedule(timings.rebootMs, [this, alive, run]() {
-        if (!alive.expired())
-            comeBack(run);
-    });
+    after(timings.rebootMs, &SimCameraUpdate::comeBack, run);
 }
 
 void SimCameraUpdate::comeBack(std::shared_ptr<Run> run)

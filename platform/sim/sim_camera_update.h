@@ -60,6 +60,9 @@ public:
 private:
     struct Run;
     long request(int deviceId);
+    // Runs `step` after `ms` of world time, unless this object is gone by then.
+    void after(int ms, void (SimCameraUpdate::*step)(std::shared_ptr<Run>),
+               std::shared_ptr<Run> run);
     void leave(std::shared_ptr<Run> run);
     void arrive(std::shared_ptr<Run> run);
     void poll(std::shared_ptr<Run> run);
