@@ -22,5 +22,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "ensure-packages: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update
-"${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+# Another install may hold the package lock for a while; wait for it.
+lock=(-o DPkg::Lock::Timeout=900)
+"${as_root[@]}" apt-get "${lock[@]}" update
+"${as_root[@]}" apt-get "${lock[@]}" install -y --no-install-recommends "${missing[@]}"
