@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Cross-builds every target for 64-bit Windows into build-windows/, with
+# mingw-w64 and the static Qt 5 for Windows.
+#
+#   bash scripts/windows-build.sh
+#
+# Environment:
+#   TARNHOLM_WIN_QT  an unpacked Qt for Windows (a folder) or its .tar.xz;
+#                    default: the archive in ../shared/qt5-mingw64/ beside
+#                    the repository. An archive is unpacked once into
+#                    ${XDG_CACHE_HOME:-~/.cache}/tarnholm/, keyed by its checksum.
+#   BUILD_DIR        default build-windows/ in the repository
+#   JOBS             parallel compile jobs (default: the number of cores)
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/scripts/packages.sh"
+bash "$ROOT/scripts/ensure-packages.sh" "${WINDOWS_BUILD_PACKAGES[@]}"
+
+BUILD_DIR=${BUILD_DIR:-$ROOT/build-windows}
+JOBS=${JOBS:-$(nproc)}
+QT_SOURCE=${TARNHOLM_WIN_QT:-$ROOT/../shared/qt5-mingw64/qt5.15.8-mingw64-static.tar.xz}
+
+if [ -d "$QT_SOURCE" ]; then
+    QT_DIR=$(cd "$QT_SOURCE" && pwd)
+elif [ -f "$QT_SOURCE" ]; then
+    sum=$(sha256sum "$QT_SOURCE" | cut -c1-16)
+    CACHE=${XDG_CACHE_HOME:-$HOME/.cache}/tarnholm/qt-win64-$sum
+    if [ ! -f "$CACHE/.unpacked" ]; then
+        echo "windows-build: unpacking $QT_SOURCE into $CACHE"
+        rm -rf "$CACHE"
+        mkdir -p "$CACHE"
+        tar -xJf "$QT_SOURCE" -C "$CACHE"
+        touch "$CACHE/.unpacked"
+    fi
+    # The archive holds one top folder.
+    QT_DIR=$(find "$CACHE" -mindepth 1 -maxdepth 1 -type d | head -n 1)
+else
+    echo "windows-build: no Qt for Windows at '$QT_SOURCE' (set TARNHOLM_WIN_QT)" >&2
+    exit 2
+fi
+if [ ! -f "$QT_DIR/lib/cmake/Qt5/Qt5Config.cmake" ]; then
+    echo "windows-build: $QT_DIR holds no Qt 5 CMake package" >&2
+    exit 2
+fi
+
+echo "windows-build: Qt $QT_DIR"
+cmake -S "$ROOT" -B "$BUILD_DIR" \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_PREFIX_PATH="$QT_DIR" \
+    -DCMAKE_BUILD_TYPE=Release
+cmake --build "$BUILD_DIR" -j "$JOBS"

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Runs every Windows test program of build-windows/ under wine, in a private
+# wine prefix, and prints one line of totals. Fails on any failed row and on
+# a program that reports no totals at all.
+#
+#   bash scripts/windows-build.sh && bash scripts/windows-test.sh
+#
+# Platform-neutral tests run on Qt's offscreen platform. The programs in
+# tests/win/ need real Win32 windows (window handles, window messages) and
+# run on the windows platform, on a virtual X display.
+#
+# Environment: BUILD_DIR (default build-windows/), KEEP_PREFIX=1 keeps the
+# wine prefix for a look afterwards.
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${BUILD_DIR:-$ROOT/build-windows}
+
+if [ -z "${WINDOWS_TEST_IN_XVFB:-}" ]; then
+    source "$ROOT/scripts/packages.sh"
+    bash "$ROOT/scripts/ensure-packages.sh" "${WINDOWS_TEST_PACKAGES[@]}" || exit 2
+    # One virtual display for the whole run; offscreen programs ignore it.
+    export WINDOWS_TEST_IN_XVFB=1
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "${BASH_SOURCE[0]}" "$@"
+fi
+
+WINE=/usr/lib/wine/wine64   # the `wine` wrapper looks for a 32-bit loader
+export WINEDEBUG=-all
+export WINEPREFIX
+WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tarnholm-wine.XXXXXX")
+RESULTS=$(mktemp -d "${TMPDIR:-/tmp}/tarnholm-results.XXXXXX")
+cleanup() {
+    wineserver -k >/dev/null 2>&1
+    [ -n "${KEEP_PREFIX:-}" ] && echo "windows-test: wine prefix kept in $WINEPREFIX" || rm -rf "$WINEPREFIX"
+    rm -rf "$RESULTS"
+}
+trap cleanup EXIT
+
+"$WINE" wineboot -i >/dev/null 2>&1
+wineserver -w
+
+shopt -s nullglob
+neutral=("$BUILD_DIR"/tests/tst_*.exe)
+native=("$BUILD_DIR"/tests/win/tst_*.exe)
+if [ ${#neutral[@]} -eq 0 ]; then
+    echo "windows-test: no test programs in $BUILD_DIR/tests (run scripts/windows-build.sh)" >&2
+    exit 2
+fi
+
+passed=0 failed=0 skipped=0 programs=0 status=0
+run() {   # program, platform
+    local exe=$1 platform=$2 name out line p f s
+    name=$(basename "$exe" .exe)
+    out="$RESULTS/$name.txt"
+    # QtTest's standard output does not come back through wine: use a file.
+    # Programs start in their own folder, as the tool does.
+    (cd "$(dirname "$exe")" && timeout 600 "$WINE" "$exe" -platform "$platform" -o "$(basename "$out")_,txt" >/dev/null 2>&1)
+    local code=$?
+    mv -f "$(dirname "$exe")/$(basename "$out")_" "$out" 2>/dev/null
+    line=$(grep -a '^Totals:' "$out" 2>/dev/null | tail -n 1)
+    programs=$((programs + 1))
+    if [ -z "$line" ]; then
+        echo "FAIL $name: reported nothing (exit code $code)"
+        status=1
+        return
+    fi
+    read -r p f s < <(echo "$line" | sed -E 's/Totals: ([0-9]+) passed, ([0-9]+) failed, ([0-9]+) skipped.*/\1 \2 \3/')
+    passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
+    if [ "$f" -ne 0 ] || [ "$code" -ne 0 ]; then
+        echo "FAIL $name ($platform): $line"
+        grep -a -A4 '^FAIL!' "$out" | sed 's/^/     /'
+        status=1
+    else
+        echo "ok   $name ($platform): $p passed, $s skipped"
+    fi
+    grep -a '^SKIP' "$out" | sed 's/^/     /'
+}
+
+for exe in "${neutral[@]}"; do run "$exe" offscreen; done
+for exe in "${native[@]}"; do run "$exe" windows; done
+
+echo "windows-test: $passed passed, $failed failed, $skipped skipped in $programs programs under wine"
+exit $status
