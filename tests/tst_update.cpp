@@ -129,7 +129,12 @@ static QString ending(QStringList boxes, const QString &trail, int bar)
 class Update : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { qRegisterMetaType<fw_info>("fw_info"); }
+    void initTestCase()
+    {
+        qRegisterMetaType<fw_info>("fw_info");
+        // Qt's own dialog, which the test can answer; the tool keeps the native one.
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    }
     void cleanup() { g_upgradeStage = 0; }
 
     // What the window shows after an action taken amid an update (stage not 0)

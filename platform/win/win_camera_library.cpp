@@ -26,8 +26,12 @@ long WinCameraLibrary::load()
     if (m_module)
         return 0;
     // Tried again on every call: the operator may install the library while
-    // the tool is open.
-    HMODULE module = LoadLibraryW(L"FicUvcExKorvane.dll");
+    // the tool is open. Only from the program's own folder and the system
+    // folder: a bare LoadLibraryW also searches the current folder and PATH,
+    // where anyone could plant a library that would then run inside the tool.
+    HMODULE module = LoadLibraryExW(L"FicUvcExKorvane.dll", nullptr,
+                                    LOAD_LIBRARY_SEARCH_APPLICATION_DIR
+                                        | LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!module)
         return ERROR_MOD_NOT_FOUND;
     m_deviceInit = resolve<DeviceInitFn>(module, "FicDeviceInit");

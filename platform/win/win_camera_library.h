@@ -3,7 +3,8 @@
 
 namespace platform {
 
-// The vendor's FicUvcExKorvane.dll, loaded on first use. While the library
+// The vendor's FicUvcExKorvane.dll, loaded on first use from the program's
+// folder or the system folder, nowhere else. While the library
 // or one of its functions cannot be found, every call fails with the
 // Windows error code for the missing module or function.
 class WinCameraLibrary : public CameraLibrary {
