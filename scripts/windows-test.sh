@@ -38,6 +38,10 @@ trap cleanup EXIT
 
 "$WINE" wineboot -i >/dev/null 2>&1
 wineserver -w
+# Drive T: is a plain folder, for the worker's copy through a drive letter.
+# Wine reads its drive mappings when it starts, so before any program.
+mkdir -p "$RESULTS/drive-t"
+ln -s "$RESULTS/drive-t" "$WINEPREFIX/dosdevices/t:"
 
 shopt -s nullglob
 neutral=("$BUILD_DIR"/tests/tst_*.exe)
