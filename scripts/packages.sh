@@ -8,3 +8,4 @@ WINDOWS_GATE_PACKAGES=(g++-mingw-w64-x86-64 qtbase5-dev qtbase5-dev-tools git)
 # The cross build for Windows and its tests under wine.
 WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 xz-utils)
 WINDOWS_TEST_PACKAGES=(wine64 wine xvfb xauth)
+WINDOWS_PACKAGE_PACKAGES=(unzip x11-utils imagemagick)
