@@ -65,8 +65,8 @@ public:
         if (!QDir().mkpath(dir))
             return false;
         const QString link = dir + QStringLiteral("/%1:%2").arg(major(device)).arg(minor(device));
-        // syspath starts with "/sys", which is the test bed's own root.
-        const QString target = root + QFile::decodeName(syspath.mid(4));
+        // Relative, as the kernel's: libudev takes only what resolves inside /sys.
+        const QString target = QStringLiteral("../..") + QFile::decodeName(syspath.mid(4));
         QFile::remove(link);
         return QFile::link(target, link);
     }
