@@ -1,30 +1,13 @@
 #include "udev_testbed.h"
 
 #include "app/tarnholm.h"
-#include "platform/linux/linux_volume_bus.h"
-#include "platform/platform.h"
+#include "linux_bus_fixture.h"
 #include "storage/bus_check.h"
 #include "support/box_text.h"
 
 #include <QtTest>
 
 using platform::LinuxVolumeBus;
-
-namespace {
-
-// Installs the Linux bus check over a simulated machine for the window.
-struct LinuxBusFixture {
-    LinuxBusFixture()
-    {
-        platform::Platform p = platform::current();
-        p.volumes = &bus;
-        platform::install(p);
-    }
-    SimFixture sim;   // built first: it installs the platform the line above changes
-    LinuxVolumeBus bus;
-};
-
-} // namespace
 
 class LinuxVolumeBusTest : public QObject {
     Q_OBJECT
