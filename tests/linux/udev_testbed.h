@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
+#include <QVector>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
