@@ -5,3 +5,7 @@ BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools)
 HEADLESS_PACKAGES=(xvfb xauth)
 SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
 WINDOWS_GATE_PACKAGES=(g++-mingw-w64-x86-64 qtbase5-dev qtbase5-dev-tools git)
+# Every build on Linux: the native backend finds devices through libudev.
+LINUX_BUILD_PACKAGES=(pkg-config libudev-dev)
+# Its tests: umockdev test beds, and mkfs.ext4 for a loop mount.
+LINUX_TEST_PACKAGES=(umockdev libumockdev-dev e2fsprogs)
