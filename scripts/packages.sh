@@ -9,3 +9,7 @@ WINDOWS_GATE_PACKAGES=(g++-mingw-w64-x86-64 qtbase5-dev qtbase5-dev-tools git)
 WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 xz-utils)
 WINDOWS_TEST_PACKAGES=(wine64 wine xvfb xauth)
 WINDOWS_PACKAGE_PACKAGES=(unzip x11-utils imagemagick)
+# Every build on Linux: the native backend finds devices through libudev.
+LINUX_BUILD_PACKAGES=(pkg-config libudev-dev)
+# Its tests: umockdev test beds, and mkfs.ext4 for a loop mount.
+LINUX_TEST_PACKAGES=(umockdev libumockdev-dev e2fsprogs)
