@@ -4,7 +4,7 @@ BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools)
 # The demo on a desktop needs nothing more; without a display it runs under Xvfb.
 HEADLESS_PACKAGES=(xvfb xauth)
 SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
-WINDOWS_GATE_PACKAGES=(g++-mingw-w64-x86-64 qtbase5-dev qtbase5-dev-tools git)
+WINDOWS_GATE_PACKAGES=(git)
 # The cross build for Windows and its tests under wine.
 WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 xz-utils)
 WINDOWS_TEST_PACKAGES=(wine64 wine xvfb xauth)

@@ -11,6 +11,7 @@
 #                    ${XDG_CACHE_HOME:-~/.cache}/tarnholm/, keyed by its checksum.
 #   BUILD_DIR        default build-windows/ in the repository
 #   JOBS             parallel compile jobs (default: the number of cores)
+#   WERROR=0         lets warnings pass (by default they are errors)
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -48,5 +49,7 @@ echo "windows-build: Qt $QT_DIR"
 cmake -S "$ROOT" -B "$BUILD_DIR" \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_PREFIX_PATH="$QT_DIR" \
-    -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
+    -DCMAKE_CXX_FLAGS="$([ "${WERROR:-1}" = 0 ] || echo -Werror)"
 cmake --build "$BUILD_DIR" -j "$JOBS"
