@@ -276,6 +276,31 @@ private slots:
         QCOMPARE(held & (ES_CONTINUOUS | ES_SYSTEM_REQUIRED), DWORD(ES_CONTINUOUS | ES_SYSTEM_REQUIRED));
         QCOMPARE(released & ES_SYSTEM_REQUIRED, DWORD(0));
     }
+    // The window holds the system awake from the camera's switch until it closes.
+    void windowHoldsAwake()
+    {
+        platform::WinKeepAwake awake;
+        platform::Platform p = platform::current();
+        p.awake = &awake;
+        platform::install(p);
+        sim->world.capture.attach({"Ostrel Camera", true, true, QByteArray(43, '\1'), {}});
+        QTemporaryFile firmware;
+        QVERIFY(firmware.open() && firmware.write("TARNFW") == 6);
+        firmware.close();
+        EXECUTION_STATE before, during;
+        {
+            Tarnholm window;
+            before = SetThreadExecutionState(ES_CONTINUOUS);
+            window.ui.EditFwFile->setText(QDir::toNativeSeparators(firmware.fileName()));
+            window.ui.BtnLoadFw->click();
+            QVERIFY(window.ui.EditInfo->toPlainText().startsWith("Wait UMS Install."));
+            during = SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+        }
+        const EXECUTION_STATE after = SetThreadExecutionState(ES_CONTINUOUS);
+        QCOMPARE(before & ES_SYSTEM_REQUIRED, DWORD(0));
+        QCOMPARE(during & ES_SYSTEM_REQUIRED, DWORD(ES_SYSTEM_REQUIRED));
+        QCOMPARE(after & ES_SYSTEM_REQUIRED, DWORD(0));
+    }
 };
 
 QTEST_MAIN(WinBackend)
