@@ -41,6 +41,7 @@ wineserver -w
 # Drive T: is a plain folder, for the worker's copy through a drive letter.
 # Wine reads its drive mappings when it starts, so before any program.
 mkdir -p "$RESULTS/drive-t"
+touch "$RESULTS/drive-t/tarnholm-test-drive"
 ln -s "$RESULTS/drive-t" "$WINEPREFIX/dosdevices/t:"
 
 shopt -s nullglob

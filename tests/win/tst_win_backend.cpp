@@ -22,8 +22,10 @@ namespace {
 const QString kCameraInterface = QStringLiteral(
     "\\\\?\\USB#VID_1234&PID_5678#0001#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\GLOBAL");
 
-// The drive letter scripts/windows-test.sh maps to a temporary folder.
+// The drive letter scripts/windows-test.sh maps to a temporary folder, with a
+// marker file so that no other machine's drive T: is ever written to.
 const QString kMappedDrive = QStringLiteral("T:\\");
+const QString kDriveMarker = QStringLiteral("T:/tarnholm-test-drive");
 
 // A record as Windows lays it out, in a buffer with room to spare after it
 // (filled with 'X', so a read past the record's size shows in the name).
@@ -231,8 +233,8 @@ private slots:
     // The worker's copy through a drive letter, "T:\" + "\" + "fw.bin", to its flush.
     void copyOntoDriveLetter()
     {
-        if (!QFileInfo(kMappedDrive).isDir())
-            QSKIP("no drive T: mapped to a folder (scripts/windows-test.sh maps one)");
+        if (!QFileInfo::exists(kDriveMarker))
+            QSKIP("no test drive T: mapped to a folder (scripts/windows-test.sh maps one)");
         QFile::remove(kMappedDrive + "fw.bin");
         QTemporaryDir tmp;
         const QString source = tmp.filePath("firmware.bin");
