@@ -5,3 +5,7 @@ BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools)
 HEADLESS_PACKAGES=(xvfb xauth)
 SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
 WINDOWS_GATE_PACKAGES=(g++-mingw-w64-x86-64 qtbase5-dev qtbase5-dev-tools git)
+# The native Linux backend and its tests (udev test bed, loop-ext4 mounts, a private D-Bus).
+LINUX_NATIVE_PACKAGES=(pkg-config libudev-dev umockdev libumockdev-dev e2fsprogs mount util-linux dbus-daemon)
+# Building the .deb (dpkg-shlibdeps works out its dependencies).
+DEB_PACKAGES=(dpkg-dev file)
