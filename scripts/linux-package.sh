@@ -7,7 +7,7 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/packages.sh"
-bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}" "${LINUX_NATIVE_PACKAGES[@]}" "${DEB_PACKAGES[@]}"
+bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" "${DEB_PACKAGES[@]}"
 
 BUILD_DIR=${PACKAGE_BUILD_DIR:-$ROOT/build-package}
 cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr

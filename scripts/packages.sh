@@ -5,7 +5,9 @@ BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools)
 HEADLESS_PACKAGES=(xvfb xauth)
 SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
 WINDOWS_GATE_PACKAGES=(g++-mingw-w64-x86-64 qtbase5-dev qtbase5-dev-tools git)
-# The native Linux backend and its tests (udev test bed, loop-ext4 mounts, a private D-Bus).
-LINUX_NATIVE_PACKAGES=(pkg-config libudev-dev umockdev libumockdev-dev e2fsprogs mount util-linux dbus-daemon)
+# Every build on Linux: the native backend finds devices through libudev.
+LINUX_BUILD_PACKAGES=(pkg-config libudev-dev)
+# Its tests: umockdev test beds, mkfs.ext4 for a loop mount, a private D-Bus.
+LINUX_TEST_PACKAGES=(umockdev libumockdev-dev e2fsprogs dbus-daemon)
 # Building the .deb (dpkg-shlibdeps works out its dependencies).
 DEB_PACKAGES=(dpkg-dev file)

@@ -9,7 +9,7 @@ OUT=$(realpath -m "${1:-$ROOT/docs/window.png}")
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 if [ "${SCREENSHOT_INSIDE_XVFB:-}" != 1 ]; then
     source "$ROOT/scripts/packages.sh"
-    bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}" "${SCREENSHOT_PACKAGES[@]}"
+    bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" "${SCREENSHOT_PACKAGES[@]}"
     cmake -S "$ROOT" -B "$BUILD_DIR" >/dev/null
     cmake --build "$BUILD_DIR" -j "${JOBS:-$(nproc)}" --target tarnholm-demo
     mkdir -p "$(dirname "$OUT")"

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <libudev.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace platform {
@@ -100,7 +101,9 @@ bool LinuxVolumeBus::queryBusType(VolumeHandle handle, int *busType, quint32 *er
     }
     // No entry under /sys/dev/block (tmpfs, proc, a network file system):
     // nothing there can be a USB drive.
-    udev_device *device = udev_device_new_from_devnum(m_udev, 'b', st.st_dev);
+    const QByteArray syspath = "/sys/dev/block/" + QByteArray::number(major(st.st_dev)) + ':'
+                               + QByteArray::number(minor(st.st_dev));
+    udev_device *device = udev_device_new_from_syspath(m_udev, syspath.constData());
     if (!device) {
         *busType = BusTypeUnknown;
         return true;

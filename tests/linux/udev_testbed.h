@@ -1,0 +1,86 @@
+#pragma once
+// A umockdev test bed: while one exists, libudev and /sys in this process see
+// only the devices added here (the test runs under umockdev-wrapper).
+// Included before any Qt header: GIO names a struct member "signals".
+#include <umockdev.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QList>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+class UdevTestbed {
+public:
+    UdevTestbed() : m_bed(umockdev_testbed_new()) {}
+    ~UdevTestbed() { g_object_unref(m_bed); }
+    UdevTestbed(const UdevTestbed &) = delete;
+    UdevTestbed &operator=(const UdevTestbed &) = delete;
+
+    // Adds a device; `attributes` and `properties` alternate names and values.
+    // Returns its sysfs path, empty when umockdev refused it.
+    QByteArray add(const char *subsystem, const char *name, const QByteArray &parent,
+                   QList<QByteArray> attributes, QList<QByteArray> properties)
+    {
+        QVector<gchar *> attrs, props;
+        for (QByteArray &a : attributes)
+            attrs << a.data();
+        attrs << nullptr;
+        for (QByteArray &p : properties)
+            props << p.data();
+        props << nullptr;
+        gchar *path = umockdev_testbed_add_devicev(m_bed, subsystem, name,
+                                                   parent.isEmpty() ? nullptr : parent.constData(),
+                                                   attrs.data(), props.data());
+        const QByteArray result(path);
+        g_free(path);
+        return result;
+    }
+
+    // A capture-capable (or not) video node /dev/videoN under `parent`.
+    QByteArray addVideo(int number, const QByteArray &product, bool capture,
+                        const QByteArray &parent = QByteArray(), const QByteArray &sysName = QByteArray())
+    {
+        const QByteArray name = "video" + QByteArray::number(number);
+        QList<QByteArray> props{"DEVNAME", "/dev/" + name, "ID_V4L_CAPABILITIES",
+                                capture ? QByteArray(":capture:") : QByteArray(":")};
+        if (!product.isEmpty())
+            props << "ID_V4L_PRODUCT" << product;
+        QList<QByteArray> attrs{"dev", "81:" + QByteArray::number(number)};
+        if (!sysName.isEmpty())
+            attrs << "name" << sysName;
+        return add("video4linux", name.constData(), parent, attrs, props);
+    }
+
+    // Makes /sys/dev/block/MAJ:MIN of `device` point at `syspath`, as the
+    // kernel does for a block device (umockdev files every "dev" as char).
+    bool linkBlock(dev_t device, const QByteArray &syspath)
+    {
+        gchar *sys = umockdev_testbed_get_sys_dir(m_bed);
+        const QString root = QFile::decodeName(sys);
+        g_free(sys);
+        const QString dir = root + QStringLiteral("/dev/block");
+        if (!QDir().mkpath(dir))
+            return false;
+        const QString link = dir + QStringLiteral("/%1:%2").arg(major(device)).arg(minor(device));
+        // Relative, as the kernel's: libudev takes only what resolves inside /sys.
+        const QString target = QStringLiteral("../..") + QFile::decodeName(syspath.mid(4));
+        QFile::remove(link);
+        return QFile::link(target, link);
+    }
+
+    void remove(const QByteArray &syspath) { umockdev_testbed_remove_device(m_bed, syspath.constData()); }
+    void uevent(const QByteArray &syspath, const char *action)
+    {
+        umockdev_testbed_uevent(m_bed, syspath.constData(), action);
+    }
+
+    // True when the process runs with umockdev's library preloaded, without
+    // which the test bed is invisible to libudev.
+    static bool active() { return qgetenv("LD_PRELOAD").contains("umockdev"); }
+
+private:
+    UMockdevTestbed *m_bed;
+};
