@@ -1,5 +1,8 @@
 # Installation and the Debian package of the Linux programs.
 include(GNUInstallDirs)
+# Installing (and packaging) needs only the two programs, not every test:
+# build them first (scripts/linux-package.sh does).
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
 
 # The window reads "app.ico" from the working folder: it is installed in the
 # program's data folder, and the menu entry starts the program there.
