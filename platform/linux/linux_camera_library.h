@@ -18,8 +18,9 @@ namespace platform {
 //   long FicUpdateFwUms(const char *device, unsigned long context);
 //
 // While the library or one of its functions cannot be found every call
-// fails with NotFound or MissingFunction; a filter that names no device
-// fails with NoDevice. The library is looked for again on the next call.
+// fails with NotFound or MissingFunction (the numbers Windows gives a missing
+// DLL or export); a filter that names no device fails with NoDevice. The
+// library is looked for again on the next call.
 class LinuxCameraLibrary : public CameraLibrary {
 public:
     static constexpr long NotFound = 126;

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
+#include <QVector>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -39,21 +40,6 @@ public:
         return result;
     }
 
-    // A capture-capable (or not) video node /dev/videoN under `parent`.
-    QByteArray addVideo(int number, const QByteArray &product, bool capture,
-                        const QByteArray &parent = QByteArray(), const QByteArray &sysName = QByteArray())
-    {
-        const QByteArray name = "video" + QByteArray::number(number);
-        QList<QByteArray> props{"DEVNAME", "/dev/" + name, "ID_V4L_CAPABILITIES",
-                                capture ? QByteArray(":capture:") : QByteArray(":")};
-        if (!product.isEmpty())
-            props << "ID_V4L_PRODUCT" << product;
-        QList<QByteArray> attrs{"dev", "81:" + QByteArray::number(number)};
-        if (!sysName.isEmpty())
-            attrs << "name" << sysName;
-        return add("video4linux", name.constData(), parent, attrs, props);
-    }
-
     // Makes /sys/dev/block/MAJ:MIN of `device` point at `syspath`, as the
     // kernel does for a block device (umockdev files every "dev" as char).
     bool linkBlock(dev_t device, const QByteArray &syspath)
@@ -69,12 +55,6 @@ public:
         const QString target = QStringLiteral("../..") + QFile::decodeName(syspath.mid(4));
         QFile::remove(link);
         return QFile::link(target, link);
-    }
-
-    void remove(const QByteArray &syspath) { umockdev_testbed_remove_device(m_bed, syspath.constData()); }
-    void uevent(const QByteArray &syspath, const char *action)
-    {
-        umockdev_testbed_uevent(m_bed, syspath.constData(), action);
     }
 
     // True when the process runs with umockdev's library preloaded, without
