@@ -51,7 +51,12 @@ private slots:
         UdevTestbed bed;
         const QByteArray usb = bed.add("usb", "1-1", QByteArray(), {"idVendor", "1234"}, {"DEVTYPE", "usb_device"});
         const QByteArray disk = bed.add("block", "sdz", usb, {"dev", "8:240"}, {"DEVTYPE", "disk", "ID_BUS", "usb"});
-        QByteArray video = bed.addVideo(0, "Ostrel Camera", true, usb);
+        const auto addCamera = [&] {
+            return bed.add("video4linux", "video0", usb, {"dev", "81:0"},
+                           {"DEVNAME", "/dev/video0", "ID_V4L_CAPABILITIES", ":capture:",
+                            "ID_V4L_PRODUCT", "Ostrel Camera"});
+        };
+        QByteArray video = addCamera();
 
         platform::LinuxCaptureDevices capture;
         platform::LinuxCameraLibrary library(QStringLiteral(STANDIN_DIR "/camera"));
@@ -90,7 +95,7 @@ private slots:
         QVERIFY(::umount2(QFile::encodeName(drive).constData(), 0) == 0);
         QVERIFY(QDir().rmdir(drive));
         QTRY_COMPARE_WITH_TIMEOUT(g_upgradeStage.load(), 4, 30000);
-        video = bed.addVideo(0, "Ostrel Camera", true, usb);
+        video = addCamera();   // announced as it is added
 
         QTRY_COMPARE_WITH_TIMEOUT(closer.boxes.size(), 1, 30000);
         QFETCH(QString, result);
