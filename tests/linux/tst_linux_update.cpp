@@ -1,6 +1,7 @@
 #include "udev_testbed.h"
 
 #include "app/tarnholm.h"
+#include "mount_namespace.h"
 #include "platform/host_file_io.h"
 #include "platform/linux/linux_camera_library.h"
 #include "platform/linux/linux_capture.h"
@@ -12,15 +13,9 @@
 #include "support/box_text.h"
 
 #include <QtTest>
-#include <cerrno>
-#include <cstring>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
-namespace {
-QString g_noMounts;   // empty when this process has a mount namespace of its own
-}
+static QString g_noMounts;   // empty when this process mounts privately
 
 // One whole firmware update on the Linux backend, in real time: real udev
 // calls on a umockdev test bed, the real mount table, a stand-in vendor
@@ -111,12 +106,7 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    // Before any thread exists: a process with threads cannot leave its
-    // mount namespace.
-    if (::unshare(CLONE_NEWNS) != 0)
-        g_noMounts = QStringLiteral("no private mount namespace (needs root): %1").arg(strerror(errno));
-    else if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        g_noMounts = QStringLiteral("mounts cannot be made private: %1").arg(strerror(errno));
+    g_noMounts = isolateMounts();
     QApplication app(argc, argv);
     qRegisterMetaType<fw_info>("fw_info");
     LinuxUpdate test;
