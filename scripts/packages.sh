@@ -11,5 +11,7 @@ WINDOWS_TEST_PACKAGES=(wine64 wine xvfb xauth)
 WINDOWS_PACKAGE_PACKAGES=(unzip x11-utils imagemagick)
 # Every build on Linux: the native backend finds devices through libudev.
 LINUX_BUILD_PACKAGES=(pkg-config libudev-dev)
-# Its tests: umockdev test beds, and mkfs.ext4 for a loop mount.
-LINUX_TEST_PACKAGES=(umockdev libumockdev-dev e2fsprogs)
+# Its tests: umockdev test beds, mkfs.ext4 for a loop mount, a private D-Bus.
+LINUX_TEST_PACKAGES=(umockdev libumockdev-dev e2fsprogs dbus-daemon)
+# Building the .deb (dpkg-shlibdeps works out its dependencies).
+DEB_PACKAGES=(dpkg-dev file)

@@ -57,6 +57,14 @@ public:
         return QFile::link(target, link);
     }
 
+    // Announces `action` ("add", "remove", ...) for a device, as udev would.
+    void uevent(const QByteArray &syspath, const char *action)
+    {
+        umockdev_testbed_uevent(m_bed, syspath.constData(), action);
+    }
+    // Takes a device out of the test bed (without announcing it).
+    void remove(const QByteArray &syspath) { umockdev_testbed_remove_device(m_bed, syspath.constData()); }
+
     // True when the process runs with umockdev's library preloaded, without
     // which the test bed is invisible to libudev.
     static bool active() { return qgetenv("LD_PRELOAD").contains("umockdev"); }
