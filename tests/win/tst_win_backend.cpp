@@ -133,52 +133,56 @@ private slots:
     {
         QTest::addColumn<int>("event");
         QTest::addColumn<QByteArray>("record");
-        QTest::addColumn<bool>("cameraAttached");   // while the message is handled
+        QTest::addColumn<int>("camera");   // plugged in (1) or out (-1) just before the message
         QTest::addColumn<QStringList>("lines");     // the trace while the message is handled
         QTest::addColumn<QString>("log");
         QTest::addColumn<int>("listed");
         const QString guid = "65E8773D-8F56-11D0-A3B9-00A0C9223196";
         const QStringList inserted{kCameraInterface, guid, "USB Camera Device insert "};
         QTest::newRow("camera arrives") << DBT_DEVICEARRIVAL
-            << interfaceRecord(kCameraInterface, fullSize(kCameraInterface)) << true
+            << interfaceRecord(kCameraInterface, fullSize(kCameraInterface)) << 1
             << inserted << "USB Camera Device insert" << 1;
         QTest::newRow("camera removed") << DBT_DEVICEREMOVECOMPLETE
-            << interfaceRecord(kCameraInterface, fullSize(kCameraInterface)) << false
+            << interfaceRecord(kCameraInterface, fullSize(kCameraInterface)) << -1
             << QStringList{"Device remove", kCameraInterface, guid, "USB Camera Device Remove!"}
             << "USB Camera Device Remove!" << 0;
         // The name ends where the record does, never in the bytes after it.
         QTest::newRow("name without its NUL") << DBT_DEVICEARRIVAL
-            << interfaceRecord(kCameraInterface, fullSize(kCameraInterface) - 2, false) << true
+            << interfaceRecord(kCameraInterface, fullSize(kCameraInterface) - 2, false) << 1
             << inserted << "USB Camera Device insert" << 1;
         const QString cut = kCameraInterface.left(40);
         QTest::newRow("name cut short by the size") << DBT_DEVICEARRIVAL
-            << interfaceRecord(kCameraInterface, fullSize(cut) - 2, false) << true
+            << interfaceRecord(kCameraInterface, fullSize(cut) - 2, false) << 1
             << QStringList{cut, guid} << "" << 0;
         QTest::newRow("size shorter than the header") << DBT_DEVICEARRIVAL
-            << interfaceRecord(kCameraInterface, 8) << true << QStringList() << "" << 0;
+            << interfaceRecord(kCameraInterface, 8) << 1 << QStringList() << "" << 0;
         QTest::newRow("other event") << DBT_DEVICEQUERYREMOVE
-            << interfaceRecord(kCameraInterface, fullSize(kCameraInterface)) << true
+            << interfaceRecord(kCameraInterface, fullSize(kCameraInterface)) << 1
             << QStringList() << "" << 0;
         // C: is the wine prefix's (or Windows') own disk: never USB.
-        QTest::newRow("volume C: arrives") << DBT_DEVICEARRIVAL << volumeRecord(1u << 2) << false
+        QTest::newRow("volume C: arrives") << DBT_DEVICEARRIVAL << volumeRecord(1u << 2) << 0
             << QStringList{"USB_Arrived and The USBDisk is: C", "This is not a usb mass storage", "", guid}
             << "" << 0;
         QTest::newRow("volume record cut before its flags") << DBT_DEVICEARRIVAL
-            << volumeRecord(1u << 2, 14) << false << QStringList{"", guid} << "" << 0;
+            << volumeRecord(1u << 2, 14) << 0 << QStringList{"", guid} << "" << 0;
     }
     void deviceChange()
     {
         QFETCH(int, event);
         QFETCH(QByteArray, record);
-        QFETCH(bool, cameraAttached);
+        QFETCH(int, camera);
         DebugCapture trace;
+        const int present = camera < 0 ? sim->world.capture.attach({"Ostrel Camera", true, true, {}, {}}) : -1;
         Tarnholm window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY2(!trace.lines().contains("RegisterDeviceNotification Error"),
                  "RegisterDeviceNotificationW failed for the window");
-        if (cameraAttached)
+        QCOMPARE(window.ui.DeviceList->count(), camera < 0 ? 1 : 0);
+        if (camera > 0)
             sim->world.capture.attach({"Ostrel Camera", true, true, {}, {}});
+        if (camera < 0)
+            sim->world.capture.detach(present);
         const int before = trace.lines().size();
         BoxCloser boxes;
         SendMessageW(reinterpret_cast<HWND>(window.winId()), WM_DEVICECHANGE, WPARAM(event),
