@@ -5,3 +5,5 @@ BUILD_PACKAGES=(cmake make g++ qtbase5-dev qtbase5-dev-tools)
 HEADLESS_PACKAGES=(xvfb xauth)
 SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
 WINDOWS_GATE_PACKAGES=(g++-mingw-w64-x86-64 qtbase5-dev qtbase5-dev-tools git)
+# Sanitizer build and libFuzzer targets (scripts/reliability.sh).
+RELIABILITY_PACKAGES=(clang libclang-rt-14-dev cmake make qtbase5-dev qtbase5-dev-tools)
