@@ -71,7 +71,11 @@ SimUpdateBench::Result SimUpdateBench::update(const QString &path, int expectedB
     });
     // Let the camera finish what it still does (a reboot after a lost drive),
     // then give any box that should not come a few real milliseconds to show.
-    runUntil([this]() { return sim.clock.pendingActions() == 0; });
+    // A camera whose drive got no complete file keeps looking for one.
+    runUntil([this]() {
+        return sim.clock.pendingActions() == 0
+            || camera.phase() == sim::SimCameraUpdate::Phase::DriveMounted;
+    });
     for (int i = 0; i < 10; ++i) {
         QCoreApplication::processEvents();
         QThread::usleep(1000);

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -119,6 +120,10 @@ int main(int argc, char *argv[])
                 off << "drive: " + r.drive;
             if (sha1(path) != sourceHash)
                 off << "source changed";
+            // Nothing is written beside the source either.
+            if (QDir(images.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                    .size() != i)
+                off << "files beside the source";
             // The window holds a moniker and a filter of each camera it lists.
             const int listed = bench.window->ui.DeviceList->count();
             const int held = capture.referencesHeld();
