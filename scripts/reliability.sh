@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Reliability gates: everything built with clang under AddressSanitizer,
 # LeakSanitizer and UndefinedBehaviorSanitizer, every test run in that build,
-# a short soak of whole updates, then each libFuzzer target for a bounded
-# number of runs from its seed corpus. Any report fails the script.
+# each libFuzzer target for a bounded number of runs from its seed corpus,
+# then a short soak of whole updates in the same build. Any report, and any
+# update or reference count off in the soak, fails the script.
 #   bash scripts/reliability.sh
 # BUILD_DIR (default: build-reliability/), JOBS, FUZZ_RUNS (per target) and
 # SOAK_UPDATES can be overridden.
@@ -43,19 +44,21 @@ if grep -E 'createPlatformIntegration$' "$log" | grep -Ev '^[0-9]+: +7 +368 '; t
     exit 1
 fi
 
-echo "== Soak: $SOAK_UPDATES whole updates in the sanitizer build"
-"$BUILD_DIR/bench/soak_updates" "$SOAK_UPDATES"
-
 echo "== Fuzzing, $FUZZ_RUNS runs per target"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for target in fuzz_device_change fuzz_version_block; do
     # New inputs go to a scratch corpus; the seeds in the repository stay as they are.
     mkdir -p "$work/$target"
-    (cd "$work" && "$BUILD_DIR/fuzz/$target" -runs="$FUZZ_RUNS" -seed=1 -max_len=512 \
-        -print_final_stats=1 "$work/$target" "$ROOT/fuzz/corpus/$target") > "$work/$target.log" 2>&1 || {
-        tail -n 60 "$work/$target.log"
+    # A failing input is kept beside the target as crash-<sha1> to reproduce with.
+    "$BUILD_DIR/fuzz/$target" -runs="$FUZZ_RUNS" -seed=1 -max_len=512 -print_final_stats=1 \
+        -artifact_prefix="$BUILD_DIR/fuzz/" "$work/$target" "$ROOT/fuzz/corpus/$target" \
+        > "$work/$target.log" 2>&1 || {
+        sed -n '/ERROR\|differ\|expected/,$p' "$work/$target.log" | head -n 40
         exit 1
     }
     grep -E '^Done|stat::number_of_executed_units' "$work/$target.log"
 done
+
+echo "== Soak: $SOAK_UPDATES whole updates in the sanitizer build"
+"$BUILD_DIR/bench/soak_updates" "$SOAK_UPDATES"
