@@ -47,4 +47,6 @@ Tarnholm::~Tarnholm()
     workerThread.requestInterruption();
     workerThread.quit();
     workerThread.wait();
+    // The list's items only carry the addresses; the references are the window's.
+    release_video_devices(deviceMonikers, deviceFilters);
 }

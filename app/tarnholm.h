@@ -3,6 +3,7 @@
 #include "platform/com_types.h"
 #include "platform/device_events.h"
 #include "ui_tarnholm.h"
+#include "update/awake_hold.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -21,6 +22,8 @@ extern const QString g_supportedCameraName;
 extern const GUID g_captureCategory;
 
 int enum_video_devices(IMoniker **monikers, IBaseFilter **filters);
+// Drops the one reference per moniker and filter that enumeration handed out.
+void release_video_devices(IMoniker **monikers, IBaseFilter **filters);
 bool guid_check(const GUID &guid, const QString &name);
 char DriveLetterFromMask(quint32 unitmask);
 
@@ -43,6 +46,8 @@ public:
     QString savedDate;
     QString currentVersion;
     QString currentDate;
+    // Held from the camera's switch to the end of the update.
+    AwakeHold awakeHold;
 
     void FillDeviceList();
     void RefreshDeviceList();

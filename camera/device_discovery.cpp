@@ -41,23 +41,26 @@ void Tarnholm::FillDeviceList()
         ui.DeviceList->setCurrentIndex(0);
 }
 
-void Tarnholm::RefreshDeviceList()
+void release_video_devices(IMoniker **monikers, IBaseFilter **filters)
 {
     platform::CaptureDevices *capture = platform::current().capture;
-    ui.DeviceList->clear();
-
     for (int i = 0; i < DeviceSlots; ++i) {
         // Each slot holds exactly one reference on each of its two objects.
-        if (deviceMonikers[i]) {
-            capture->release(deviceMonikers[i]);
-            deviceMonikers[i] = nullptr;
+        if (monikers[i]) {
+            capture->release(monikers[i]);
+            monikers[i] = nullptr;
         }
-        if (deviceFilters[i]) {
-            capture->release(deviceFilters[i]);
-            deviceFilters[i] = nullptr;
+        if (filters[i]) {
+            capture->release(filters[i]);
+            filters[i] = nullptr;
         }
     }
+}
 
+void Tarnholm::RefreshDeviceList()
+{
+    ui.DeviceList->clear();
+    release_video_devices(deviceMonikers, deviceFilters);
     enum_video_devices(deviceMonikers, deviceFilters);
     FillDeviceList();
 }

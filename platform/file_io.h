@@ -2,6 +2,7 @@
 #include <QtGlobal>
 
 class QFile;
+class QString;
 
 namespace platform {
 
@@ -14,6 +15,10 @@ public:
     virtual quint32 lastError() = 0;
     // Pushes the file's written data to the device itself. False on failure.
     virtual bool flushToDevice(QFile &file) = 0;
+    // True when both paths name one and the same file (device and inode, or
+    // volume serial and file index), whatever links lead to it. False when
+    // either does not exist.
+    virtual bool sameFile(const QString &a, const QString &b) = 0;
 };
 
 } // namespace platform

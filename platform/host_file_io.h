@@ -8,6 +8,7 @@ class HostFileIo : public FileIo {
 public:
     quint32 lastError() override;
     bool flushToDevice(QFile &file) override;
+    bool sameFile(const QString &a, const QString &b) override;
 };
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/device_events.h"
 #include "platform/file_io.h"
+#include "platform/keep_awake.h"
 #include "platform/volume_bus.h"
 
 namespace platform {
@@ -18,6 +19,7 @@ struct Platform {
     VolumeBus *volumes = nullptr;
     Clock *clock = nullptr;
     FileIo *files = nullptr;
+    KeepAwake *awake = nullptr;
 };
 
 const Platform &current();

@@ -6,6 +6,7 @@
 #include "platform/sim/sim_camera_update.h"
 #include "platform/sim/sim_devices.h"
 #include "support/box_text.h"
+#include "support/unreadable_file.h"
 
 #include <QFileDialog>
 #include <QRegularExpression>
@@ -45,6 +46,7 @@ struct Run {
     Fault fault;
     QString outcome;
     bool infoBefore = true;   // camera information read before the click
+    QString pathAfterClick{};   // typed into the path field while the drive is awaited
 };
 Q_DECLARE_METATYPE(Run)
 
@@ -56,7 +58,8 @@ struct Bench {
     const sim::SimDeviceSpec ostrel{QStringLiteral("Ostrel Camera"), true, true,
                                     sim::versionBlock(sim::demoCameraFirmware()), {}};
     int cameraId = sim.world.capture.attach(ostrel);
-    Tarnholm w;
+    std::unique_ptr<Tarnholm> window{new Tarnholm};   // reset() closes it, the world stays
+    Tarnholm &w = *window;
     BoxCloser boxes;
     QVector<int> progress;
     QStringList trail;       // the log's lines as they showed; "(cleared)" where it emptied
@@ -77,6 +80,14 @@ struct Bench {
         });
         boxes.onBox = [this](const SeenBox &box) { stageAt[box.title] = g_upgradeStage; };
         camera.onFlash = [this](const QByteArray &image) { flashed = image; };
+    }
+
+    // The keep-awake hold as the simulated system saw it.
+    QString hold() const
+    {
+        const sim::SimKeepAwake &a = sim.world.awake;
+        return QStringLiteral("%1, taken %2, given up %3")
+            .arg(a.held() ? "held" : "free").arg(a.acquires).arg(a.releases);
     }
 
     // The boxes as a set (one may open in another's event loop), the log
@@ -130,6 +141,7 @@ private slots:
         QTest::addColumn<QString>("seen");
         // The items name no camera of the world, so no information is read.
         const QVariant none, gone = QVariant(qlonglong(0x1000)), notNumber = QVariant("x");
+        const QString image = QFINDTESTDATA("../samples/ostrel-2.2.0.bin");
         const QString idle = QStringLiteral(" | bar 0 | stages 0/0 | buttons 100 |  | ");
         const QString busy = QStringLiteral(" | bar 0 | stages %1/2 | buttons 100 |  | ");
         const QString noCamera = "Can't find device.\n" + idle;
@@ -141,7 +153,7 @@ private slots:
         QTest::newRow("last update running")
             << 3 << click(gone, "fw.bin") << "Last Upgrade is not Complete." + busy.arg(3);
         QTest::newRow("camera gone")
-            << 0 << click(gone, "fw.bin") << "Initialize Device Error." + idle;
+            << 0 << click(gone, image) << "Initialize Device Error." + idle;
         // Error codes end the update, leaving the bar and the log as they were.
         const auto error = [](const char *trace, const char *box) {
             return QStringLiteral("earlier text | bar 20 | stages 0/0 | buttons 111 | %1 | Error: "
@@ -227,8 +239,9 @@ private slots:
         QTest::newRow("same image") << Run{same, Fault::None, ending(unchanged, back, 100)};
         QTest::newRow("no information read before")
             << Run{same, Fault::None, ending(success, back, 100), false};
-        QTest::newRow("path naming no file")
-            << Run{"missing.bin", Fault::None, ending(noFile, switched, 0)};
+        // The file is the one named when the drive arrives.
+        QTest::newRow("path changed to no file after the click")
+            << Run{newer, Fault::None, ending(noFile, switched, 0), true, "missing.bin"};
         QTest::newRow("drive never leaves")
             << Run{newer, Fault::DriveNeverLeaves, ending(timeOut, flashing, 94)};
         QTest::newRow("camera never returns")
@@ -245,20 +258,23 @@ private slots:
         QFETCH(Run, run);
         Bench b;
         b.camera.fault = run.fault;
-        const QString path = run.image == QStringLiteral("missing.bin")
-            ? QDir::temp().filePath(run.image) : QFINDTESTDATA("../samples/" + run.image);
+        const QString path = QFINDTESTDATA("../samples/" + run.image);
         b.w.ui.EditFwFile->setText(QDir::toNativeSeparators(path));
         if (!run.infoBefore)
             b.w.currentVersion = b.w.currentDate = QString();
         b.w.ui.BtnLoadFw->click();
         QCOMPARE(b.outcome(),
                  QString("log: Wait UMS Install.T\nbar 0 | stages 1/1 | buttons 000 | cameras 0"));
+        QCOMPARE(b.hold(), QString("held, taken 1, given up 0"));
+        if (!run.pathAfterClick.isEmpty())
+            b.w.ui.EditFwFile->setText(QDir::temp().filePath(run.pathAfterClick));
 
         b.runUntil([&]() {   // a line per box, then the log and the window
             return b.boxes.boxes.size() >= run.outcome.count('\n') - 1 && g_upgradeStage == 0
                 && b.w.updateStage == 0;
         });
         QCOMPARE(b.outcome(), run.outcome);
+        QCOMPARE(b.hold(), QString("free, taken 1, given up 1"));
         // The copy counted 1 to 50 in order, the reboot was at 95; the result
         // box came before the window turned idle.
         for (int i = 0; i < 50 && run.outcome.contains("Waiting"); ++i)
@@ -268,12 +284,13 @@ private slots:
         // Only a complete copy of the image was flashed.
         QFile file(path);
         file.open(QIODevice::ReadOnly);
-        QCOMPARE(b.flashed,
-                 run.fault == Fault::DriveLeavesDuringCopy ? QByteArray() : file.readAll());
+        const bool complete = run.fault != Fault::DriveLeavesDuringCopy && run.pathAfterClick.isEmpty();
+        QCOMPARE(b.flashed, complete ? file.readAll() : QByteArray());
 
         // Whatever the ending, the next Update is accepted.
         b.devices.plugCapture(b.ostrel);
         QVERIFY(b.runUntil([&b]() { return b.w.ui.DeviceList->count() > 0; }));
+        b.w.ui.EditFwFile->setText(QDir::toNativeSeparators(path));
         b.w.ui.BtnLoadFw->click();
         QCOMPARE(int(g_upgradeStage), 1);
     }
@@ -286,6 +303,92 @@ private slots:
         b.w.ui.BtnLoadFw->click();
         // The camera is not switched and stays listed.
         QCOMPARE(b.outcome(), ending({}, "Switch USB Camera to USB Mass Storage Device Error.", 0));
+        QCOMPARE(b.hold(), QString("free, taken 0, given up 0"));
+    }
+
+    // A file that cannot be copied stops the click before the camera is touched:
+    // once switched, only a power cycle would bring it back.
+    void firmwareAtClick_data()
+    {
+        QTest::addColumn<QString>("file");   // what the path field names
+        QTest::addColumn<QString>("seen");
+        const QString refused = ending({"Error: Get Firmware File Error"}, "", 0)
+            + " | trace Get Firmware Error | camera calls 0/0 | free, taken 0, given up 0";
+        QTest::newRow("no file") << "missing" << refused;
+        QTest::newRow("a directory") << "directory" << refused;
+        QTest::newRow("an empty file") << "empty" << refused;
+        QTest::newRow("an unreadable file") << "unreadable" << refused;
+        const QString switched = "log: Wait UMS Install.T%1\nbar 0 | stages 1/1 | buttons 000 | "
+                                 "cameras 0 | trace  | camera calls 1/1 | %2";
+        QTest::newRow("a usable file")
+            << "usable" << switched.arg("", "held, taken 1, given up 0");
+        // Refused is not an error: the update goes on, with one line in the log.
+        QTest::newRow("a usable file, the system refuses to stay awake") << "refused"
+            << switched.arg("|Can't keep the computer awake; it may go to sleep during the update.",
+                            "free, taken 0, given up 0");
+    }
+    void firmwareAtClick()
+    {
+        QFETCH(QString, file);
+        Bench b;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(file);
+        if (file == "directory")
+            QDir().mkdir(path);
+        else if (file != "missing")
+            QFile(QFINDTESTDATA("../samples/ostrel-2.2.0.bin")).copy(path);
+        if (file == "empty")
+            QFile(path).resize(0);
+        b.sim.world.awake.refuse = file == "refused";
+        std::unique_ptr<UnreadableFile> unreadable;
+        if (file == "unreadable") {
+            unreadable.reset(new UnreadableFile(path));
+            if (!unreadable->ok())
+                QSKIP(qPrintable(unreadable->why()));
+        }
+        const sim::SimDeviceCounters before = b.sim.world.capture.counters(b.cameraId);
+        DebugCapture trace;
+        b.w.ui.EditFwFile->setText(QDir::toNativeSeparators(path));
+        b.w.ui.BtnLoadFw->click();
+        unreadable.reset();
+        const sim::SimDeviceCounters after = b.sim.world.capture.counters(b.cameraId);
+        QTEST(b.outcome() + " | trace " + trace.lines().join('|')
+                  + QStringLiteral(" | camera calls %1/%2 | ")
+                        .arg(after.deviceInitCalls - before.deviceInitCalls)
+                        .arg(after.updateFwUmsCalls - before.updateFwUmsCalls)
+                  + b.hold(), "seen");
+    }
+
+    // Closing the window gives back every device reference and, mid-update, the hold.
+    void closing_data()
+    {
+        QTest::addColumn<bool>("midUpdate");
+        QTest::newRow("idle, two cameras listed") << false;
+        QTest::newRow("while the camera flashes") << true;
+    }
+    void closing()
+    {
+        QFETCH(bool, midUpdate);
+        Bench b;
+        b.sim.world.capture.attach({QStringLiteral("Ostrel Camera 2"), true, true, {}, {}});
+        b.w.RefreshDeviceList();
+        QCOMPARE(b.w.ui.DeviceList->count(), 2);
+        if (midUpdate) {
+            b.w.ui.EditFwFile->setText(QFINDTESTDATA("../samples/ostrel-2.2.0.bin"));
+            b.w.ui.BtnLoadFw->click();
+            QVERIFY(b.runUntil([]() { return g_upgradeStage == 3; }));
+        }
+        const sim::SimCaptureDevices &devices = b.sim.world.capture;
+        const auto seen = [&]() {
+            return QStringLiteral("references %1, bad releases %2, ")
+                       .arg(devices.referencesHeld()).arg(devices.badReleases()) + b.hold();
+        };
+        QCOMPARE(seen(), QString("references %1, bad releases 0, %2")
+                             .arg(midUpdate ? 2 : 4)   // the flashing camera is no video device
+                             .arg(midUpdate ? "held, taken 1, given up 0" : "free, taken 0, given up 0"));
+        b.window.reset();
+        QCOMPARE(seen(), QString("references 0, bad releases 0, free, taken %1, given up %1")
+                             .arg(int(midUpdate)));
     }
 };
 

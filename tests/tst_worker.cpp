@@ -8,6 +8,10 @@
 #include <memory>
 #ifdef __linux__
 #include <sys/fsuid.h>
+#endif
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -39,6 +43,22 @@ class WorkerTest : public QObject {
     {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
+    static QByteArray read(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+    }
+    // A second name for the same file (not a shortcut or symbolic link).
+    static bool hardLink(const QString &target, const QString &link)
+    {
+#ifdef _WIN32
+        return ::CreateHardLinkW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(link).utf16()),
+                                 reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(target).utf16()),
+                                 nullptr);
+#else
+        return ::link(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) == 0;
+#endif
     }
     // The drive's entries (where the camera put it aside, if gone), fw.bin as "new" or "old".
     QString leftOnDrive() const
@@ -100,6 +120,11 @@ private slots:
         row("drive is a file", "1000/20 disk=SOURCE", "-2", "old");
         row("file is a directory", "1000/20 file=DRIVE", "-1", "old");
         row("file is the drive's own fw.bin", "1000/20 file=FWBIN", "-1", "old");
+        // Another name of the drive's fw.bin: truncating it would empty the source.
+        row("file is a hard link to the drive's fw.bin", "1000/20 link=FWBIN", "-1", "old");
+        row("empty source", "0/0 drive=1 camera=1001", "-1", "old");
+        // The camera would never see its trigger: no fw.bin left, and no 300 s wait.
+        row("a file named update in the drive's root", "1000/20 updatefile", "1-50,-2", "update");
         row("create fails", "100/2 createfails", "box,-2", "fw.bin"); // the warning, then -2
         // Never a partial firmware left for the camera to flash.
         row("drive full (64 KiB tmpfs)", "262144/5242 tmpfs", "1-12,-2", "");
@@ -108,7 +133,8 @@ private slots:
         row("source shrinks to 250 bytes after 10 chunks", "1000/20 shrink=#10", "1-12,-1", "");
         // The drive goes 1 ms after the copy, the camera is back 1 ms after the first poll.
         const QString waits = "95@1000,100@2000", copied = "new update";
-        row("empty source", "0/0 drive=1 camera=1001", waits, copied);
+        row("file is a hard link to another file", "1000/20 link=OTHER drive=1 camera=1001",
+            "1-50," + waits, copied);
         row("49 bytes", "49/1 drive=1 camera=1001", "1-49," + waits, copied);
         row("100 bytes", "100/2 drive=1 camera=1001", "1-50," + waits, copied);
         row("2549 bytes", "2549/50 drive=1 camera=1001", "1-51," + waits, copied);
@@ -133,12 +159,14 @@ private slots:
     // Options: file=, disk= (SOURCE, DRIVE, FWBIN name those paths); drive= (the camera takes
     // it away), camera= (back), stop= (the window closes), shrink= (the source): at virtual ms,
     // on a code ("#95") or in the flush; clock= (virtual ms first); tmpfs; failflush; createfails;
-    // unreadable (the source).
+    // unreadable (the source); link= (the source is a hard link to FWBIN or OTHER, a file
+    // beside it); updatefile (a file "update" in the drive's root).
     void run()
     {
         QFETCH(QString, setup);
+        const QString other = tmp->path() + "/other.hex";
         const QStringList words = setup.replace("SOURCE", source).replace("DRIVE", drive)
-                                      .replace("FWBIN", fwBin()).split(' ');
+                                      .replace("FWBIN", fwBin()).replace("OTHER", other).split(' ');
         QHash<QString, QString> opt;
         for (const QString &w : words.mid(1))
             opt.insert(w.section('=', 0, 0), w.section('=', 1));
@@ -156,6 +184,13 @@ private slots:
             QDir().mkdir(fwBin());
         else
             write(fwBin(), stale);
+        if (opt.contains("updatefile"))
+            write(drive + "update", "not a directory");
+        if (opt.contains("link")) {
+            write(other, data);
+            QVERIFY(QFile::remove(source) && hardLink(opt.value("link"), source));
+        }
+        const QByteArray sourceBefore = read(source);
         sim->world.files.failFlush = opt.contains("failflush");
         Worker w;
         const fw_info info{opt.value("file", source), opt.value("disk", drive)};
@@ -208,6 +243,8 @@ private slots:
         for (int k = 1; sizeAt.contains(k) && k * chunk < size + chunk; ++k)
             QCOMPARE(sizeAt[k], qint64(qMin(k * chunk, size))); // each code follows its chunk
         QTEST(leftOnDrive(), "left");
+        if (!opt.contains("shrink") && !unreadable) // the source is never written to
+            QCOMPARE(read(source), sourceBefore);
         const QString box = "Error: Create File: %1/fw.bin Error(%2) [warning, OK, on %3]\n";
         QCOMPARE(boxLines(boxes.boxes),
                  window ? box.arg(drive).arg(EISDIR).arg(window->objectName()) : QString());

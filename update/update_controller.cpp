@@ -6,7 +6,9 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QTime>
 
 namespace {
@@ -21,6 +23,21 @@ void informationBox(QWidget *parent, const char *title, const char *text)
     showMessageBox(parent, QMessageBox::Information, QString::fromLocal8Bit(title),
                    QString::fromLocal8Bit(text));
 }
+
+// Checked before the camera is switched: once it is a drive, only a power
+// cycle brings it back, so a file that cannot be copied must stop the click.
+bool usableFirmware(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() == 0)
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly);
+}
+
+// The trace and box of an unusable firmware file, at the click or from the worker.
+constexpr const char *FirmwareErrorTrace = "Get Firmware Error";
+constexpr const char *FirmwareErrorText = "Get Firmware File Error";
 
 // Firmware, Version and Update are off while an update runs.
 void setUpdateButtonsEnabled(Tarnholm *window, bool enabled)
@@ -74,6 +91,12 @@ void Tarnholm::on_BtnLoadFw_clicked()
         return;
     }
 
+    if (!usableFirmware(ui.EditFwFile->text())) {
+        qDebug() << FirmwareErrorTrace;
+        informationBox(this, "Error", FirmwareErrorText);
+        return;
+    }
+
     unsigned long context = 0;
     if (FicDeviceInit(filter, &context) != 0) {
         ui.EditInfo->append(QString::fromLocal8Bit("Initialize Device Error."));
@@ -96,6 +119,10 @@ void Tarnholm::on_BtnLoadFw_clicked()
                                 QString::fromLocal8Bit("hh:mm:ss"))));
     g_upgradeStage = 1;
     setUpdateButtonsEnabled(this, false);
+    // The camera is a drive now: sleep would cut its power mid-copy or mid-flash.
+    if (!awakeHold.take())
+        ui.EditInfo->append(QString::fromLocal8Bit(
+            "Can't keep the computer awake; it may go to sleep during the update."));
 }
 
 void Tarnholm::HandleWorkerTheardState(const int state)
@@ -104,8 +131,8 @@ void Tarnholm::HandleWorkerTheardState(const int state)
     const char *text = nullptr;
     switch (state) {
     case -1:
-        trace = "Get Firmware Error";
-        text = "Get Firmware File Error";
+        trace = FirmwareErrorTrace;
+        text = FirmwareErrorText;
         break;
     case -2:
         trace = "Transmit Firmware to Device Error.";
@@ -118,6 +145,9 @@ void Tarnholm::HandleWorkerTheardState(const int state)
     default:
         break;
     }
+
+    if (text || state >= 100)
+        awakeHold.release();   // nothing left for the camera to lose
 
     if (text) {
         updateStage = 0;

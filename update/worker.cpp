@@ -112,12 +112,6 @@ WaitEnd waitUntil(const std::function<bool()> &reached, int stepPolls, int ceili
     return WaitEnd::Reached;
 }
 
-bool sameFile(const QString &a, const QString &b)
-{
-    const QString canonical = QFileInfo(a).canonicalFilePath();
-    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
-}
-
 } // namespace
 
 void Worker::WorkerLoadFw(const fw_info &inof)
@@ -133,8 +127,9 @@ void Worker::WorkerLoadFw(const fw_info &inof)
     }
     const QString destination = onDrive(inof.disk_path, g_firmwareFileName);
     // Truncating the destination would destroy a source that is the very
-    // fw.bin on the drive.
-    if (!QFileInfo(inof.fw_file).isFile() || sameFile(inof.fw_file, destination)) {
+    // fw.bin on the drive, under that name or through a link of any kind.
+    if (!QFileInfo(inof.fw_file).isFile()
+        || platform::current().files->sameFile(inof.fw_file, destination)) {
         emit WorkerTheardState(FileUnusable);
         return;
     }
@@ -147,6 +142,11 @@ void Worker::WorkerLoadFw(const fw_info &inof)
         return;
     }
     const qint64 size = source.size();
+    // An empty fw.bin would have the camera flash nothing.
+    if (size == 0) {
+        emit WorkerTheardState(FileUnusable);
+        return;
+    }
     const qint64 chunk = firmware::chunkLength(size);
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<size_t>(chunk)]);
     if (!buffer) {
@@ -191,7 +191,17 @@ void Worker::WorkerLoadFw(const fw_info &inof)
         emit WorkerTheardState(DriveUnusable);
         return;
     }
-    QDir().mkdir(onDrive(inof.disk_path, QStringLiteral("update")));
+    // "update" tells the camera to flash. Without it (a file of that name is
+    // in the way, the drive turned read-only) the camera would never move and
+    // the run would end in a time-out; its fw.bin must not wait there either.
+    // A drive that is already gone took the file with it: the waits see to that.
+    const QString trigger = onDrive(inof.disk_path, QStringLiteral("update"));
+    QDir().mkdir(trigger);
+    if (!isDirectory(trigger) && isDirectory(inof.disk_path)) {
+        QFile::remove(destination);
+        emit WorkerTheardState(DriveUnusable);
+        return;
+    }
 
     // Elapsed time on the monotonic clock: setting the time of day during the
     // waits neither shortens nor lengthens the limit.

@@ -18,6 +18,7 @@ void SimWorld::install()
     p.volumes = &volumes;
     p.clock = m_clock;
     p.files = &files;
+    p.awake = &awake;
     platform::install(p);
 }
 

@@ -2,6 +2,7 @@
 #include "platform/sim/sim_capture.h"
 #include "platform/sim/sim_clock.h"
 #include "platform/sim/sim_file_io.h"
+#include "platform/sim/sim_keep_awake.h"
 #include "platform/sim/sim_notifier.h"
 #include "platform/sim/sim_volumes.h"
 
@@ -10,7 +11,8 @@
 namespace sim {
 
 // Everything a simulated machine offers the tool: capture devices, the
-// vendor library, volumes, device notifications, files and time.
+// vendor library, volumes, device notifications, files, the
+// keep-awake hold and time.
 class SimWorld : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +27,7 @@ public:
     SimNotifier notifier;
     SimVolumeBus volumes;
     SimFileIo files;
+    SimKeepAwake awake;
 
 private:
     SimClock *m_clock;

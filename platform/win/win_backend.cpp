@@ -4,6 +4,7 @@
 #include "platform/system_clock.h"
 #include "platform/win/win_camera_library.h"
 #include "platform/win/win_capture.h"
+#include "platform/win/win_keep_awake.h"
 #include "platform/win/win_notifier.h"
 #include "platform/win/win_volume_bus.h"
 
@@ -20,6 +21,7 @@ public:
         p.volumes = &volumes;
         p.clock = &clock;
         p.files = &files;
+        p.awake = &awake;
         platform::install(p);
     }
     platform::WinCaptureDevices capture;
@@ -28,6 +30,7 @@ public:
     platform::WinVolumeBus volumes;
     platform::SystemClock clock;
     platform::HostFileIo files;
+    platform::WinKeepAwake awake;
 };
 
 } // namespace

@@ -1,0 +1,53 @@
+#include "support/unreadable_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+#ifdef __linux__
+#include <sys/fsuid.h>
+#endif
+
+UnreadableFile::UnreadableFile(const QString &path) : m_path(path)
+{
+#ifdef _WIN32
+    // Permissions cannot take reading away from the file's owner; an open
+    // without FILE_SHARE_READ can.
+    HANDLE handle = ::CreateFileW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()),
+                                  GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        m_why = QStringLiteral("the file cannot be held open without sharing");
+    else
+        m_handle = handle;
+#else
+    // Nobody must still reach the file, only not read it.
+    QFile(QFileInfo(path).absolutePath()).setPermissions(QFile::Permissions(0x7755));
+    QFile(path).setPermissions({});
+    if (::geteuid() == 0) {
+#ifdef __linux__
+        ::setfsuid(65534);
+        m_asNobody = true;
+#else
+        m_why = QStringLiteral("root reads any file and cannot read as another user here");
+#endif
+    }
+#endif
+}
+
+UnreadableFile::~UnreadableFile()
+{
+#ifdef _WIN32
+    if (m_handle)
+        ::CloseHandle(static_cast<HANDLE>(m_handle));
+#else
+#ifdef __linux__
+    if (m_asNobody)
+        ::setfsuid(0);
+#endif
+    QFile(m_path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+#endif
+}
