@@ -56,11 +56,9 @@ SimUpdateBench::Result SimUpdateBench::update(const QString &path, int expectedB
 {
     Tarnholm &w = *window;
     Result result;
-    QString lastDrive;
     camera.onFlash = [&](const QByteArray &image) {
         result.flashed = image;
-        lastDrive = sim.world.volumes.directory(camera.driveId());
-        result.drive = listing(lastDrive);
+        result.drive = listing(sim.world.volumes.directory(camera.driveId()));
     };
     w.ui.EditFwFile->setText(QDir::toNativeSeparators(path));
     w.ui.BtnLoadFw->click();
