@@ -15,7 +15,7 @@ bash "$ROOT/scripts/ensure-packages.sh" "${RELIABILITY_PACKAGES[@]}"
 
 BUILD_DIR=${BUILD_DIR:-$ROOT/build-reliability}
 JOBS=${JOBS:-$(nproc)}
-FUZZ_RUNS=${FUZZ_RUNS:-1000000}
+FUZZ_RUNS=${FUZZ_RUNS:-3000000}
 SOAK_UPDATES=${SOAK_UPDATES:-36}
 
 CXX=clang++ cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -29,6 +29,7 @@ export LSAN_OPTIONS=suppressions=$ROOT/sanitizer/lsan.supp:print_suppressions=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
 
+echo "== Built in ${SECONDS} s"
 echo "== Tests under ASan/LSan/UBSan"
 log=$BUILD_DIR/sanitizer-tests.log
 (cd "$BUILD_DIR" && ctest -V -j "$JOBS") > "$log" 2>&1 || {
@@ -44,7 +45,7 @@ if grep -E 'createPlatformIntegration$' "$log" | grep -Ev '^[0-9]+: +7 +368 '; t
     exit 1
 fi
 
-echo "== Fuzzing, $FUZZ_RUNS runs per target"
+echo "== Fuzzing, $FUZZ_RUNS runs per target (${SECONDS} s so far)"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for target in fuzz_device_change fuzz_version_block; do
@@ -61,5 +62,6 @@ for target in fuzz_device_change fuzz_version_block; do
     grep -E '^Done|stat::number_of_executed_units' "$work/$target.log"
 done
 
-echo "== Soak: $SOAK_UPDATES whole updates in the sanitizer build"
+echo "== Soak: $SOAK_UPDATES whole updates in the sanitizer build (${SECONDS} s so far)"
 "$BUILD_DIR/bench/soak_updates" "$SOAK_UPDATES"
+echo "== Reliability gates passed in ${SECONDS} s"
