@@ -47,6 +47,7 @@ WINDOWS_SOURCES=(
 # Sources a Windows build leaves out, each with its reason.
 NOT_ON_WINDOWS=(
     'platform/linux/*.cpp'   # the Linux backend; CMake picks platform/win instead
+    'fuzz/*.cpp'             # libFuzzer targets, built with clang only (TARNHOLM_FUZZ)
 )
 # Windows-only headers are also compiled on their own, so that each one is
 # checked even before a .cpp includes it.
