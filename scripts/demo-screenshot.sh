@@ -15,7 +15,7 @@ TITLE="Ostrel Quorvia Camera Update Tool"
 if [ "${DEMO_INSIDE_XVFB:-}" != 1 ]; then
     if [ -f "$ROOT/scripts/packages.sh" ]; then
         source "$ROOT/scripts/packages.sh"
-        bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}" xvfb xauth x11-utils imagemagick xdotool
+        bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" xvfb xauth x11-utils imagemagick xdotool
     fi
     cmake -S "$ROOT" -B "$BUILD_DIR" >/dev/null
     cmake --build "$BUILD_DIR" -j "${JOBS:-2}" --target tarnholm-demo

@@ -6,7 +6,7 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/packages.sh"
-packages=("${BUILD_PACKAGES[@]}")
+packages=("${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}")
 headless=
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     headless=1

@@ -7,3 +7,9 @@ SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
 WINDOWS_GATE_PACKAGES=(g++-mingw-w64-x86-64 qtbase5-dev qtbase5-dev-tools git)
 # Sanitizer build and libFuzzer targets (scripts/reliability.sh).
 RELIABILITY_PACKAGES=(clang libclang-rt-14-dev cmake make qtbase5-dev qtbase5-dev-tools)
+# Every build on Linux: the native backend finds devices through libudev.
+LINUX_BUILD_PACKAGES=(pkg-config libudev-dev)
+# Its tests: umockdev test beds, mkfs.ext4 for a loop mount, a private D-Bus.
+LINUX_TEST_PACKAGES=(umockdev libumockdev-dev e2fsprogs dbus-daemon)
+# Building the .deb (dpkg-shlibdeps works out its dependencies).
+DEB_PACKAGES=(dpkg-dev file)

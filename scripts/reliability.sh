@@ -11,7 +11,9 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/packages.sh"
-bash "$ROOT/scripts/ensure-packages.sh" "${RELIABILITY_PACKAGES[@]}"
+# It builds and tests everything the plain build does, the Linux backend included.
+bash "$ROOT/scripts/ensure-packages.sh" "${RELIABILITY_PACKAGES[@]}" \
+    "${LINUX_BUILD_PACKAGES[@]}" "${LINUX_TEST_PACKAGES[@]}"
 
 BUILD_DIR=${BUILD_DIR:-$ROOT/build-reliability}
 JOBS=${JOBS:-$(nproc)}

@@ -6,7 +6,7 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/packages.sh"
-bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}"
+bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" "${LINUX_TEST_PACKAGES[@]}"
 
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 JOBS=${JOBS:-$(nproc)}

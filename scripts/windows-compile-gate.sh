@@ -48,6 +48,7 @@ WINDOWS_SOURCES=(
 NOT_ON_WINDOWS=(
     'platform/linux/*.cpp'   # the Linux backend; CMake picks platform/win instead
     'fuzz/*.cpp'             # libFuzzer targets, built with clang only (TARNHOLM_FUZZ)
+    'tests/linux/*.cpp' 'tests/linux/standin/*.cpp'   # tests of the Linux backend
 )
 # Windows-only headers are also compiled on their own, so that each one is
 # checked even before a .cpp includes it.

@@ -1,0 +1,114 @@
+#include "platform/linux/linux_keep_awake.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusUnixFileDescriptor>
+#include <QProcess>
+#include <QtTest>
+#include <poll.h>
+#include <unistd.h>
+
+// logind's Manager as far as inhibitor locks go: records each request and
+// hands out the write end of a pipe whose read end it keeps, as logind does.
+class FakeLogind : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public:
+    bool refuse = false;
+    QStringList requests;
+    int held = -1;   // read end of the last lock handed out
+    ~FakeLogind() override
+    {
+        if (held >= 0)
+            ::close(held);
+    }
+public slots:
+    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &who, const QString &why,
+                                    const QString &mode)
+    {
+        requests << QStringList{what, mode}.join('/') + (who.isEmpty() || why.isEmpty() ? " unnamed" : "");
+        if (refuse) {
+            sendErrorReply(QDBusError::AccessDenied, "Permission denied");
+            return QDBusUnixFileDescriptor();
+        }
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return QDBusUnixFileDescriptor();
+        if (held >= 0)
+            ::close(held);
+        held = fds[0];
+        QDBusUnixFileDescriptor lock(fds[1]);   // a copy travels in the reply
+        ::close(fds[1]);
+        return lock;
+    }
+};
+
+class LinuxKeepAwakeTest : public QObject {
+    Q_OBJECT
+    QProcess daemon;
+    QString address;
+
+    // True once every copy of the lock's write end is closed.
+    static bool lockGone(int readEnd, int waitMs)
+    {
+        pollfd p{readEnd, POLLIN, 0};
+        return ::poll(&p, 1, waitMs) == 1 && (p.revents & POLLHUP);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        QVERIFY2(daemon.waitForReadyRead(10000), "dbus-daemon did not start");
+        address = QString::fromLocal8Bit(daemon.readLine()).trimmed();
+        QVERIFY(!address.isEmpty());
+    }
+    void cleanupTestCase()
+    {
+        daemon.terminate();
+        daemon.waitForFinished();
+    }
+
+    void acquire_data()
+    {
+        QTest::addColumn<QString>("bus");
+        QTest::addColumn<bool>("acquired");
+        QTest::addColumn<QStringList>("requests");
+        QTest::newRow("no bus") << "none" << false << QStringList();
+        QTest::newRow("bus without logind") << "empty" << false << QStringList();
+        QTest::newRow("logind refuses") << "refusing" << false << QStringList{"sleep/block"};
+        QTest::newRow("logind grants, twice") << "granting" << true << QStringList{"sleep/block", "sleep/block"};
+    }
+    void acquire()
+    {
+        QFETCH(QString, bus);
+        QThread serviceThread;
+        FakeLogind logind;
+        const QString serviceName = QStringLiteral("fake-logind-%1").arg(QTest::currentDataTag());
+        if (bus == "refusing" || bus == "granting") {
+            logind.refuse = bus == "refusing";
+            logind.moveToThread(&serviceThread);
+            serviceThread.start();
+            QDBusConnection service = QDBusConnection::connectToBus(address, serviceName);
+            QVERIFY(service.registerObject("/org/freedesktop/login1", &logind, QDBusConnection::ExportAllSlots));
+            QVERIFY(service.registerService("org.freedesktop.login1"));
+        }
+        {
+            platform::LinuxKeepAwake awake(bus == "none" ? "unix:path=/nonexistent/bus" : address);
+            QTEST(awake.acquire(), "acquired");
+            if (logind.held >= 0) {
+                QVERIFY2(!lockGone(logind.held, 0), "the lock was dropped while held");
+                awake.release();
+                QVERIFY2(lockGone(logind.held, 5000), "release() kept the lock");
+                QVERIFY(awake.acquire());   // a new lock for the next update
+            }
+        }
+        QDBusConnection::disconnectFromBus(serviceName);
+        serviceThread.quit();
+        serviceThread.wait();
+        QTEST(logind.requests, "requests");
+    }
+};
+
+QTEST_MAIN(LinuxKeepAwakeTest)
+#include "tst_linux_keep_awake.moc"
