@@ -35,8 +35,9 @@ echo "== Built in ${SECONDS} s"
 echo "== Tests under ASan/LSan/UBSan"
 log=$BUILD_DIR/sanitizer-tests.log
 (cd "$BUILD_DIR" && ctest -V -j "$JOBS") > "$log" 2>&1 || {
-    grep -E -B2 -A40 'ERROR: (Address|Leak)Sanitizer|runtime error|FAIL!' "$log" | head -200
-    tail -n 20 "$log"
+    grep -E '^[0-9]+/[0-9]+ Test|tests passed' "$log"
+    # The failing programs once more, each with its own output in one piece.
+    (cd "$BUILD_DIR" && ctest --rerun-failed --output-on-failure) 2>&1 | tail -n 100 || true
     exit 1
 }
 grep -E '^[0-9]+/[0-9]+ Test|tests passed' "$log"
