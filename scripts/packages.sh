@@ -9,6 +9,8 @@ WINDOWS_GATE_PACKAGES=(git)
 WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 xz-utils)
 WINDOWS_TEST_PACKAGES=(wine64 wine xvfb xauth)
 WINDOWS_PACKAGE_PACKAGES=(unzip x11-utils imagemagick)
+# Sanitizer build and libFuzzer targets (scripts/reliability.sh).
+RELIABILITY_PACKAGES=(clang libclang-rt-14-dev cmake make qtbase5-dev qtbase5-dev-tools)
 # Every build on Linux: the native backend finds devices through libudev.
 LINUX_BUILD_PACKAGES=(pkg-config libudev-dev)
 # Its tests: umockdev test beds, mkfs.ext4 for a loop mount, a private D-Bus.

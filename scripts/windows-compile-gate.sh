@@ -24,6 +24,7 @@ DB=$BUILD_DIR/compile_commands.json
 # Sources a Windows build leaves out, each with its reason.
 NOT_ON_WINDOWS=(
     'platform/linux/*.cpp'   # the Linux backend; CMake picks platform/win instead
+    'fuzz/*.cpp'             # libFuzzer targets, built with clang only (TARNHOLM_FUZZ)
     'tests/linux/*.cpp' 'tests/linux/standin/*.cpp'   # tests of the Linux backend
 )
 # Windows-only headers, each also compiled on its own.

@@ -40,9 +40,11 @@ private slots:
                  QStringList({"ignored", "ignored", "ignored", "ignored"}));
         QCOMPARE(QStringList({decoded(in, ef), decoded(out, disc),
                               decoded(in, iface(7, QString("USB#a") + QChar(0) + "z")),
-                              decoded(in, iface(5, "ABCDEFGH")), decoded(out, iface(0, "XY"))}),
+                              decoded(in, iface(5, "ABCDEFGH")), decoded(out, iface(0, "XY")),
+                              // one byte short of its flags: no volume at all
+                              decoded(in, dwords({17, DbtDevtypVolume, 0, 0x10, 0}))}),
                  QStringList({"in plain 30 []", "out - 10 []", "in - 0 [USB#a]",
-                              "in - 0 [ABCDE]", "out - 0 []"}));
+                              "in - 0 [ABCDE]", "out - 0 []", "in - 0 []"}));
     }
 };
 
