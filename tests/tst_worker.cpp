@@ -1,6 +1,7 @@
 #include "app/tarnholm.h"
 #include "app/worker.h"
 #include "support/box_text.h"
+#include "support/job_thread.h"
 #include "support/unreadable_file.h"
 #include "update/firmware_copy.h"
 
@@ -12,16 +13,6 @@
 #else
 #include <unistd.h>
 #endif
-
-// QThread::create needs std::future, which MinGW's default thread model lacks.
-class JobThread : public QThread {
-public:
-    explicit JobThread(std::function<void()> job) : m_job(std::move(job)) {}
-    void run() override { m_job(); }
-
-private:
-    std::function<void()> m_job;
-};
 
 // The drive is a temporary directory holding a longer fw.bin left by an earlier attempt.
 class WorkerTest : public QObject {

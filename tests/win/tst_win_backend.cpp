@@ -11,6 +11,7 @@
 #include "platform/win/win_volume_bus.h"
 #include "storage/bus_check.h"
 #include "support/box_text.h"
+#include "support/job_thread.h"
 
 #include <QtTest>
 #include <memory>
@@ -80,15 +81,6 @@ public:
     }
     void release(IMoniker *m) override { ++released, platform::WinCaptureDevices::release(m); }
     void release(IBaseFilter *f) override { ++released, platform::WinCaptureDevices::release(f); }
-};
-
-class JobThread : public QThread {
-public:
-    explicit JobThread(std::function<void()> job) : m_job(std::move(job)) {}
-    void run() override { m_job(); }
-
-private:
-    std::function<void()> m_job;
 };
 
 } // namespace
