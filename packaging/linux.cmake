@@ -17,7 +17,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tarnholm.desktop DESTINATION ${CMAKE_I
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarnholm)
-set(CPACK_PACKAGE_VERSION 0.1.0)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Firmware update tool for Ostrel USB cameras")
 set(CPACK_PACKAGE_CONTACT "Tarnholm maintainers <maintainers@tarnholm.invalid>")
 # The paths written into the menu entry are the ones the package installs to.
