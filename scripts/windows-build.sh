@@ -7,7 +7,7 @@
 # Environment:
 #   TARNHOLM_WIN_QT  an unpacked Qt for Windows (a folder) or its .tar.xz;
 #                    default: the archive in ../shared/qt5-mingw64/ beside
-#                    the repository. An archive is unpacked once into
+#                    the repository (else in /work/shared/qt5-mingw64/). An archive is unpacked once into
 #                    ${XDG_CACHE_HOME:-~/.cache}/tarnholm/, keyed by its checksum.
 #   BUILD_DIR        default build-windows/ in the repository
 #   JOBS             parallel compile jobs (default: the number of cores)
@@ -20,7 +20,14 @@ bash "$ROOT/scripts/ensure-packages.sh" "${WINDOWS_BUILD_PACKAGES[@]}"
 
 BUILD_DIR=${BUILD_DIR:-$ROOT/build-windows}
 JOBS=${JOBS:-$(nproc)}
-QT_SOURCE=${TARNHOLM_WIN_QT:-$ROOT/../shared/qt5-mingw64/qt5.15.8-mingw64-static.tar.xz}
+# The shared folder sits beside the repository; a clone made elsewhere (a
+# fresh checkout in /tmp) still finds the workplace's own.
+QT_ARCHIVE=qt5-mingw64/qt5.15.8-mingw64-static.tar.xz
+QT_SOURCE=${TARNHOLM_WIN_QT:-}
+if [ -z "$QT_SOURCE" ]; then
+    QT_SOURCE=$ROOT/../shared/$QT_ARCHIVE
+    [ -e "$QT_SOURCE" ] || [ ! -e "/work/shared/$QT_ARCHIVE" ] || QT_SOURCE=/work/shared/$QT_ARCHIVE
+fi
 
 if [ -d "$QT_SOURCE" ]; then
     QT_DIR=$(cd "$QT_SOURCE" && pwd)
