@@ -1,16 +1,18 @@
-// The Windows backend on real Win32 calls: device notifications reaching the
-// window, the volume bus check, capture enumeration, the worker's copy onto a
-// drive letter and the keep-awake hold. The rest of the machine is simulated.
+// The Windows backend on real Win32 calls: device notifications reaching the window, the
+// volume bus check, capture enumeration, the vendor library (a stand-in put where each case
+// needs it), the copy onto a drive letter, the keep-awake hold. The rest is simulated.
 #include "app/tarnholm.h"
 #include "app/worker.h"
 #include "platform/host_file_io.h"
 #include "platform/platform.h"
+#include "platform/win/win_camera_library.h"
 #include "platform/win/win_capture.h"
 #include "platform/win/win_keep_awake.h"
 #include "platform/win/win_notifier.h"
 #include "platform/win/win_volume_bus.h"
 #include "support/box_text.h"
 #include "support/job_thread.h"
+#include "win/vendor_standin.h"
 
 #include <QtTest>
 #include <memory>
@@ -22,20 +24,21 @@ namespace {
 const QString kCamera = QStringLiteral(
     "\\\\?\\USB#VID_1234&PID_5678#0001#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\GLOBAL");
 const QString kGuid = QStringLiteral("65E8773D-8F56-11D0-A3B9-00A0C9223196");
-// The drive letter scripts/windows-test.sh maps to a temporary folder, with a
-// marker file so that no other machine's drive T: is ever written to.
+const QString kLibrary = QStringLiteral("FicUvcExKorvane.dll");
+// scripts/windows-test.sh maps T: to a folder, marked so that no real drive T: is written to.
 const QString kMappedDrive = QStringLiteral("T:\\");
 
-// The camera's record as Windows lays it out, its NUL only if `size` holds it; the
-// buffer goes on in 'X's, so a read past the record shows in the name.
-QByteArray interfaceRecord(int size)
+// The camera's record as Windows lays it out, dbcc_size taken to the end of its name
+// (and NUL) unless given; then 'X's, so a read past the record shows in the name.
+QByteArray interfaceRecord(bool nul = true, int size = 0)
 {
-    QByteArray bytes(int(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W)) + 2 * kCamera.size() + 64, 'X');
+    const QString name = nul ? kCamera + QChar(0) : kCamera;
+    const int offset = int(offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name));
+    QByteArray bytes = QByteArray(offset, '\0') + QByteArray(64, 'X');
+    bytes.insert(offset, reinterpret_cast<const char *>(name.utf16()), 2 * name.size());
     auto *r = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W *>(bytes.data());
-    *r = {DWORD(size), DBT_DEVTYP_DEVICEINTERFACE, 0, {}, {}};
-    memcpy(r->dbcc_name, kCamera.utf16(), size_t(2 * kCamera.size()));
-    if (size >= int(offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name)) + 2 * (kCamera.size() + 1))
-        r->dbcc_name[kCamera.size()] = 0;
+    r->dbcc_size = DWORD(size ? size : offset + 2 * name.size());
+    r->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     return bytes;
 }
 QByteArray volumeRecord(char drive)
@@ -47,11 +50,7 @@ QByteArray volumeRecord(char drive)
 // The host's file calls, noting each flush's result.
 struct RecordingFileIo : platform::HostFileIo {
     QVector<bool> flushes;
-    bool flushToDevice(QFile &file) override
-    {
-        flushes << platform::HostFileIo::flushToDevice(file);
-        return flushes.last();
-    }
+    bool flushToDevice(QFile &f) override { return (flushes << HostFileIo::flushToDevice(f)).last(); }
 };
 
 // The capture devices of the system, counting what was handed out and given back.
@@ -78,9 +77,17 @@ class WinBackend : public QObject {
     platform::WinKeepAwake awake;
     RecordingFileIo files;
     CountingCapture capture;
+    const QString program = QCoreApplication::applicationDirPath();
+    const QString startFolder = QDir::currentPath();
+    const QByteArray startPath = qgetenv("PATH");
+    // Any readable file that is not empty passes for firmware until it is copied.
+    const QString firmware = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
+    QTemporaryDir elsewhere;
+    QString planted;   // a copy of the stand-in library, removed after each case
+
+    int plugIn() { return sim->world.capture.attach({"Ostrel Camera", true, true, {}, {}}); }
 
 private slots:
-    void initTestCase() { qRegisterMetaType<fw_info>("fw_info"); }
     void init()
     {
         sim.reset(new SimFixture);
@@ -97,6 +104,10 @@ private slots:
         g_upgradeStage = 0;
         g_mainWindow = nullptr;
         sim.reset();
+        QDir::setCurrent(startFolder);
+        qputenv("PATH", startPath);
+        if (!planted.isEmpty())
+            QVERIFY2(QFile::remove(std::exchange(planted, QString())), "a stand-in stays behind");
     }
 
     // Records sent to the window's own handle go through Windows' message dispatch,
@@ -104,41 +115,35 @@ private slots:
     // own disk, never USB; behind Q: lies no drive, and the bus check gives up.
     void deviceChange_data()
     {
-        QTest::addColumn<int>("event");
         QTest::addColumn<QByteArray>("record");
-        QTest::addColumn<int>("camera");   // plugged in (1) or out (-1) just before the message
-        QTest::addColumn<QStringList>("lines");   // the trace while the message is handled
-        QTest::addColumn<QString>("log");
-        QTest::addColumn<int>("listed");
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<int>("waits");
-        const int full = int(offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name)) + 2 * (kCamera.size() + 1);
-        const QStringList inserted{kCamera, kGuid, "USB Camera Device insert "};
-        const QString in = "USB Camera Device insert", out = "USB Camera Device Remove!";
-        QTest::newRow("camera arrives") << DBT_DEVICEARRIVAL << interfaceRecord(full) << 1
-            << inserted << in << 1 << "" << 0;
-        QTest::newRow("camera removed") << DBT_DEVICEREMOVECOMPLETE << interfaceRecord(full) << -1
-            << QStringList{"Device remove", kCamera, kGuid, out} << out << 0 << "" << 0;
-        QTest::newRow("name without its NUL") << DBT_DEVICEARRIVAL << interfaceRecord(full - 2) << 1
-            << inserted << in << 1 << "" << 0;
-        QTest::newRow("size shorter than the header") << DBT_DEVICEARRIVAL << interfaceRecord(8) << 1
-            << QStringList() << "" << 0 << "" << 0;
-        for (const char *drive : {"C", "Q"})
-            QTest::addRow("volume %s: arrives", drive) << DBT_DEVICEARRIVAL << volumeRecord(*drive) << 0
-                << QStringList{QString("USB_Arrived and The USBDisk is: ") + drive,
-                               "This is not a usb mass storage", "", kGuid} << "" << 0
-                << (*drive == 'C' ? "" : "Error: CreateFile error. Error code(2), Path[\\\\.\\Q:] "
-                                         "[information, OK, on TarnholmClass]\n") << (*drive == 'C' ? 0 : 10);
+        QTest::addColumn<int>("camera");   // 1: in before an arrival, -1: out before a removal
+        QTest::addColumn<QStringList>("seen");   // the trace while it is handled, then the window
+        const QStringList inserted{kCamera, kGuid, "USB Camera Device insert ",
+                                   "log [USB Camera Device insert]", "listed 1"};
+        const auto notUsb = [](const QString &drive) {
+            return QStringList{"USB_Arrived and The USBDisk is: " + drive,
+                               "This is not a usb mass storage", "", kGuid, "log []", "listed 0"};
+        };
+        QTest::newRow("camera arrives") << interfaceRecord() << 1 << inserted;
+        QTest::newRow("camera removed") << interfaceRecord() << -1
+            << QStringList{"Device remove", kCamera, kGuid, "USB Camera Device Remove!",
+                           "log [USB Camera Device Remove!]", "listed 0"};
+        QTest::newRow("name without its NUL") << interfaceRecord(false) << 1 << inserted;
+        QTest::newRow("size shorter than the header") << interfaceRecord(true, 8) << 1
+            << QStringList{"log []", "listed 0"};
+        QTest::newRow("volume C: arrives") << volumeRecord('C') << 0 << notUsb("C");
+        QTest::newRow("volume Q: arrives") << volumeRecord('Q') << 0 << notUsb("Q") + QStringList{
+            "10 waits", "Error: CreateFile error. Error code(2), Path[\\\\.\\Q:] "
+                        "[information, OK, on TarnholmClass]"};
     }
     void deviceChange()
     {
-        QFETCH(int, event);
         QFETCH(QByteArray, record);
         QFETCH(int, camera);
         if (QByteArray(QTest::currentDataTag()).contains("Q:") && QFileInfo::exists("Q:/"))
             QSKIP("this machine has a drive Q:");
         DebugCapture trace;
-        const int present = camera < 0 ? sim->world.capture.attach({"Ostrel Camera", true, true, {}, {}}) : -1;
+        const int present = camera < 0 ? plugIn() : -1;
         Tarnholm window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -146,18 +151,20 @@ private slots:
                  "RegisterDeviceNotificationW failed for the window");
         QCOMPARE(window.ui.DeviceList->count(), camera < 0 ? 1 : 0);
         if (camera > 0)
-            sim->world.capture.attach({"Ostrel Camera", true, true, {}, {}});
+            plugIn();
         if (camera < 0)
             sim->world.capture.detach(present);
         const int before = trace.lines().size();
         BoxCloser boxes;
-        SendMessageW(reinterpret_cast<HWND>(window.winId()), WM_DEVICECHANGE, WPARAM(event),
+        SendMessageW(reinterpret_cast<HWND>(window.winId()), WM_DEVICECHANGE,
+                     camera < 0 ? DBT_DEVICEREMOVECOMPLETE : DBT_DEVICEARRIVAL,
                      reinterpret_cast<LPARAM>(record.data()));
-        QTEST(QStringList(trace.lines().mid(before)), "lines");
-        QTEST(window.ui.EditInfo->toPlainText(), "log");
-        QTEST(window.ui.DeviceList->count(), "listed");
-        QTEST(boxLines(boxes.boxes), "box");
-        QTEST(int(sim->clock.sleeps().size()), "waits");
+        QStringList seen = trace.lines().mid(before);
+        seen << "log [" + window.ui.EditInfo->toPlainText() + "]"
+             << QString("listed %1").arg(window.ui.DeviceList->count());
+        if (!sim->clock.sleeps().isEmpty())
+            seen << QString("%1 waits").arg(sim->clock.sleeps().size());
+        QTEST(seen + boxLines(boxes.boxes).split('\n', Qt::SkipEmptyParts), "seen");
     }
 
     // Wine has no video-capture devices; a machine without a camera is the same.
@@ -175,18 +182,74 @@ private slots:
         QCOMPARE(capture.released, capture.handedOut);
     }
 
+    // Where the vendor library lies decides whether the window reaches it.
+    void vendorLibrary_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QString>("variant");
+        QTest::addColumn<QString>("info");   // the log pane after the window starts
+        const QString failed = QStringLiteral("Initialize Device Error.");
+        QTest::newRow("beside the program") << "program" << "standin" << "";
+        QTest::newRow("nowhere") << "" << "standin" << failed;
+        QTest::newRow("only in the working folder") << "working" << "standin" << failed;
+        QTest::newRow("only in a PATH folder") << "path" << "standin" << failed;
+        QTest::newRow("one export missing") << "program" << "standin-partial" << failed;
+    }
+    void vendorLibrary()
+    {
+        QFETCH(QString, where);
+        QFETCH(QString, variant);
+        QFETCH(QString, info);
+        platform::WinCameraLibrary library;   // unloads the library before cleanup() removes it
+        platform::Platform p = platform::current();
+        p.camera = &library;
+        platform::install(p);
+        const QString folder = where == "program" ? program : elsewhere.path();
+        if (!where.isEmpty()) {
+            planted = folder + '/' + kLibrary;
+            QVERIFY(QFile::copy(program + '/' + variant + '/' + kLibrary, planted));
+        }
+        if (where == "working")
+            QVERIFY(QDir::setCurrent(folder));
+        if (where == "path")
+            qputenv("PATH", QDir::toNativeSeparators(folder).toLocal8Bit() + ';' + startPath);
+        const int camera = plugIn();
+
+        Tarnholm window;   // reads the listed camera's version at once
+        QCOMPARE(window.ui.EditInfo->toPlainText(), info);
+        QCOMPARE(window.ui.DeviceInfo->toPlainText().contains("Version : 2.3.4"), info.isEmpty());
+        // Held by the tool alone, and only while it uses it.
+        const HMODULE loaded = GetModuleHandleW(L"FicUvcExKorvane.dll");
+        QCOMPARE(loaded != nullptr, info.isEmpty());
+        if (!loaded)
+            return;
+        const FARPROC recorder = GetProcAddress(loaded, "StandInRecorder");
+        QVERIFY(recorder);
+        StandInState *state =
+            reinterpret_cast<StandInStateFn>(reinterpret_cast<void (*)()>(recorder))();
+        // The update request: same filter, the context of its own init.
+        state->contextToGive = 0xBEEF;
+        state->updateFwUmsStatus = 31;
+        window.ui.EditFwFile->setText(firmware);
+        window.ui.BtnLoadFw->click();
+        const QString filter = QString::number(quintptr(sim->world.capture.filterOf(camera)), 16);
+        QCOMPARE(QString(state->calls).replace(filter, "filter"),
+                 "init filter; version filter c0ffee 43; init filter; update filter beef; ");
+        QCOMPARE(window.ui.EditInfo->toPlainText(),
+                 QString("Switch USB Camera to USB Mass Storage Device Error."));
+    }
+
     // The worker's copy through a drive letter, "T:\" + "\" + "fw.bin", to its flush.
     void copyOntoDriveLetter()
     {
         if (!QFileInfo::exists("T:/tarnholm-test-drive"))
             QSKIP("no test drive T: mapped to a folder (scripts/windows-test.sh maps one)");
         QFile::remove(kMappedDrive + "fw.bin");
-        QTemporaryDir tmp;
         QByteArray data(100000, '\0');
         for (int i = 0; i < data.size(); ++i)
             data[i] = char(i * 7 + i / 256);
-        QFile source(tmp.filePath("firmware.bin"));
-        QVERIFY(source.open(QIODevice::WriteOnly) && source.write(data) == data.size());
+        QTemporaryFile source;
+        QVERIFY(source.open() && source.write(data) == data.size());
         source.close();
         Worker worker;
         QStringList codes;
@@ -209,22 +272,17 @@ private slots:
     void windowHoldsAwake()
     {
         sim->world.capture.attach({"Ostrel Camera", true, true, QByteArray(43, '\1'), {}});
-        QTemporaryFile firmware;
-        QVERIFY(firmware.open() && firmware.write("TARNFW") == 6);
-        firmware.close();
+        const auto held = [](DWORD s) { return SetThreadExecutionState(s) & ES_SYSTEM_REQUIRED; };
         // Wine's process starts with ES_SYSTEM_REQUIRED set, a Windows thread with none.
-        SetThreadExecutionState(ES_CONTINUOUS);
-        EXECUTION_STATE before, during;
-        {
-            Tarnholm window;
-            before = SetThreadExecutionState(ES_CONTINUOUS);
-            window.ui.EditFwFile->setText(QDir::toNativeSeparators(firmware.fileName()));
-            window.ui.BtnLoadFw->click();
-            QVERIFY(window.ui.EditInfo->toPlainText().startsWith("Wait UMS Install."));
-            during = SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
-        }
-        const EXECUTION_STATE after = SetThreadExecutionState(ES_CONTINUOUS) & ES_SYSTEM_REQUIRED;
-        QCOMPARE(QVector<DWORD>({before & ES_SYSTEM_REQUIRED, during & ES_SYSTEM_REQUIRED, after}),
+        held(ES_CONTINUOUS);
+        std::unique_ptr<Tarnholm> window(new Tarnholm);
+        const DWORD before = held(ES_CONTINUOUS);
+        window->ui.EditFwFile->setText(firmware);
+        window->ui.BtnLoadFw->click();
+        QVERIFY(window->ui.EditInfo->toPlainText().startsWith("Wait UMS Install."));
+        const DWORD during = held(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+        window.reset();
+        QCOMPARE(QVector<DWORD>({before, during, held(ES_CONTINUOUS)}),
                  QVector<DWORD>({0, ES_SYSTEM_REQUIRED, 0}));
     }
 };

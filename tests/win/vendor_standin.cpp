@@ -3,7 +3,6 @@
 // FicUpdateFwUms as well (STANDIN_LACKS_UPDATE), for a library that misses an export.
 #include "vendor_standin.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -11,18 +10,19 @@ struct IBaseFilter;
 
 namespace {
 StandInState g_state;
-char *tail() { return g_state.calls + std::strlen(g_state.calls); }
-size_t room() { return sizeof(g_state.calls) - std::strlen(g_state.calls); }
-unsigned long long id(IBaseFilter *filter) { return reinterpret_cast<std::uintptr_t>(filter); }
+template <typename... Args> void note(const char *format, Args... args)
+{
+    const size_t used = std::strlen(g_state.calls);
+    std::snprintf(g_state.calls + used, sizeof(g_state.calls) - used, format, args...);
+}
 } // namespace
 
 extern "C" {
-
 __declspec(dllexport) StandInState *StandInRecorder() { return &g_state; }
 
 __declspec(dllexport) long FicDeviceInit(IBaseFilter *filter, unsigned long *context)
 {
-    std::snprintf(tail(), room(), "init %llx; ", id(filter));
+    note("init %zx; ", reinterpret_cast<size_t>(filter));
     *context = g_state.contextToGive;
     return 0;
 }
@@ -30,7 +30,7 @@ __declspec(dllexport) long FicDeviceInit(IBaseFilter *filter, unsigned long *con
 __declspec(dllexport) long FicVersionGet(IBaseFilter *filter, unsigned long context,
                                          unsigned char *block, int *length)
 {
-    std::snprintf(tail(), room(), "version %llx %lx %d; ", id(filter), context, *length);
+    note("version %zx %lx %d; ", reinterpret_cast<size_t>(filter), context, *length);
     // Version 2.3.4 of 2026-12-07, as a camera packs it.
     const unsigned char answer[7] = {2, 3, 4, 0x07, 0xEA, 12, 7};
     std::memset(block, 0, size_t(*length));
@@ -41,9 +41,8 @@ __declspec(dllexport) long FicVersionGet(IBaseFilter *filter, unsigned long cont
 #ifndef STANDIN_LACKS_UPDATE
 __declspec(dllexport) long FicUpdateFwUms(IBaseFilter *filter, unsigned long context)
 {
-    std::snprintf(tail(), room(), "update %llx %lx; ", id(filter), context);
+    note("update %zx %lx; ", reinterpret_cast<size_t>(filter), context);
     return g_state.updateFwUmsStatus;
 }
 #endif
-
 } // extern "C"

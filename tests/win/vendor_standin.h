@@ -4,8 +4,7 @@
 // <filter> <context> <length>; update <filter> <context>; " (all hex but the length).
 struct StandInState {
     char calls[512] = {};
-    unsigned long contextToGive = 0;   // by FicDeviceInit
+    unsigned long contextToGive = 0xC0FFEE;   // by FicDeviceInit
     long updateFwUmsStatus = 0;
 };
-
 using StandInStateFn = StandInState *(*)();
