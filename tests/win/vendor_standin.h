@@ -1,25 +1,10 @@
 #pragma once
-// What the stand-in vendor library built by the tests records, and the
-// statuses it answers with. Reached through its export "StandInRecorder".
-
-struct IBaseFilter;
-
+// What the stand-in vendor library built by the tests saw, reached through its
+// export "StandInRecorder": its calls in order, as "init <filter>; version
+// <filter> <context> <length>; update <filter> <context>; " (all hex but the length).
 struct StandInState {
-    int deviceInitCalls = 0;
-    int versionGetCalls = 0;
-    int updateFwUmsCalls = 0;
-    // Arguments of the latest call of each function.
-    IBaseFilter *deviceInitFilter = nullptr;
-    IBaseFilter *versionGetFilter = nullptr;
-    IBaseFilter *updateFwUmsFilter = nullptr;
-    unsigned long versionGetContext = 0;
-    unsigned long updateFwUmsContext = 0;
-    int versionGetLengthIn = -1;
-    // The context FicDeviceInit hands out, and each function's status.
-    unsigned long contextToGive = 0;
-    long deviceInitStatus = 0;
-    long versionGetStatus = 0;
+    char calls[512] = {};
+    unsigned long contextToGive = 0xC0FFEE;   // by FicDeviceInit
     long updateFwUmsStatus = 0;
 };
-
 using StandInStateFn = StandInState *(*)();
