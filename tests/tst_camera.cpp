@@ -28,9 +28,9 @@ QByteArray block(int length, QVector<int> head = {2, 1, 15, 0x07, 0xE5, 7, 5},
 {
     QByteArray b(qMax(length, 43), '\0');
     for (int i = 0; i < 7; ++i)
-        b[i] = static_cast<char>(head[i]);
+        b[i] = char(head[i]);
     for (int i = 0; i < 3; ++i)
-        b[40 + i] = static_cast<char>(mcu[i]);
+        b[40 + i] = char(mcu[i]);
     return b.left(length);
 }
 
@@ -98,14 +98,13 @@ private slots:
             const int count = round < 3 ? texts.size() : 0;
             QCOMPARE(list->count(), count);
             for (int i = 0; i < count; ++i) {
-                const void *filter = sim.world.capture.filterOf(ids[deviceOf[i]]);
                 QCOMPARE(list->itemText(i), texts[i]);
-                QCOMPARE(list->itemData(i).toLongLong(), qlonglong(quintptr(filter)));
+                QCOMPARE(list->itemData(i).toLongLong(),
+                         qlonglong(quintptr(sim.world.capture.filterOf(ids[deviceOf[i]]))));
                 QVERIFY(list->itemIcon(i).isNull());
             }
             QCOMPARE(list->currentIndex(), count ? 0 : -1);
-            // The first listed camera's information is on show at once.
-            if (count)
+            if (count) // the first listed camera's information is on show at once
                 QCOMPARE(w.ui.DeviceInfo->toPlainText().section('\n', 0, 0),
                          QStringLiteral("Version : %1.0.0").arg(deviceOf[0]));
             QCOMPARE(w.ui.EditInfo->toPlainText(), QString());
@@ -163,8 +162,9 @@ private slots:
         QVector<int> ids;
         for (const QByteArray &b : blocks)
             ids << sim.world.capture.attach({cam, true, true, b, {}});
-        sim.world.capture.device(ids[0])->faults.deviceInit = fault == "init" ? 4 : 0;
-        sim.world.capture.device(ids[0])->faults.versionGet = fault == "get" ? 5 : 0;
+        sim::SimDeviceFaults &faults = sim.world.capture.device(ids[0])->faults;
+        faults.deviceInit = fault == "init" ? 4 : 0;
+        faults.versionGet = fault == "get" ? 5 : 0;
         Tarnholm w;
         if (fault == "no item")
             w.ui.DeviceList->clear();
@@ -173,10 +173,8 @@ private slots:
         // Traces of an earlier query that a new one must not keep.
         w.ui.EditInfo->setPlainText(QStringLiteral("old log"));
         w.ui.DeviceInfo->setPlainText(QStringLiteral("old info"));
-        w.currentVersion = QStringLiteral("9.9.9");
-        w.currentDate = QStringLiteral("1999-09-09");
-        w.savedVersion = QStringLiteral("2.1.15");
-        w.savedDate = QStringLiteral("2021-07-05");
+        w.currentVersion = "9.9.9", w.currentDate = "1999-09-09";
+        w.savedVersion = "2.1.15", w.savedDate = "2021-07-05";
         w.updateDeviceName = fault == "renamed" ? cam : listed;
         const auto seen = [&w]() {   // log | information pane | version | date
             return QStringList{w.ui.EditInfo->toPlainText(), w.ui.DeviceInfo->toPlainText(),
