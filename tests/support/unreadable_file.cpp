@@ -26,12 +26,14 @@ UnreadableFile::UnreadableFile(const QString &path) : m_path(path)
     // The file stays reachable, only not readable.
     QFile(QFileInfo(path).absolutePath()).setPermissions(QFile::Permissions(0x7755));
     QFile(path).setPermissions({});
+    if (::geteuid() == 0) {
 #ifdef __linux__
-    m_asNobody = ::geteuid() == 0 && ::setfsuid(65534) >= 0;
+        ::setfsuid(65534);
+        m_asNobody = true;
 #else
-    if (::geteuid() == 0)
         m_why = QStringLiteral("root reads any file and cannot read as another user here");
 #endif
+    }
 #endif
 }
 

@@ -14,6 +14,9 @@ public:
 
 private:
     QString m_path, m_why;
-    void *m_handle = nullptr;   // Windows: the handle that denies sharing
-    bool m_asNobody = false;    // Linux: reading as "nobody" on this thread
+#ifdef _WIN32
+    void *m_handle = nullptr;   // the handle that denies sharing
+#else
+    bool m_asNobody = false;    // reading as "nobody" on this thread (Linux)
+#endif
 };
