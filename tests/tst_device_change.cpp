@@ -1,30 +1,67 @@
+// Drive and camera arrivals and removals: Windows' records decoded, the bus check
+// of an arrived drive, and what the window makes of each event.
 #include "app/tarnholm.h"
 #include "platform/sim/sim_devices.h"
+#include "platform/win/device_change_decoder.h"
+#include "storage/bus_check.h"
 #include "support/box_text.h"
 
+#include <QtEndian>
 #include <QtTest>
 
 using Event = platform::DeviceEvent;
+namespace dc = platform::devicechange;
 
 namespace {
 
 const QString kGuid = QStringLiteral("65E8773D-8F56-11D0-A3B9-00A0C9223196");
 const QString kCamera = QStringLiteral("\\\\?\\usb#{65e8773d-8f56-11d0-a3b9-00a0c9223196}");
 
+// Records laid out by hand as Windows sends them: little-endian DWORDs, header first.
+QByteArray dwords(std::initializer_list<quint32> values)
+{
+    QByteArray out(int(4 * values.size()), '\0');
+    qToLittleEndian<quint32>(values.begin(), values.size(), out.data());
+    return out;
+}
+// An interface record: class GUID, then all of `name`; `units` of it lie inside dbch_size.
+QByteArray iface(int units, const QString &name)
+{
+    return dwords({quint32(28 + 2 * units), dc::DbtDevtypDeviceInterface, 0, 1, 2, 3, 4})
+        + QByteArray(reinterpret_cast<const char *>(name.utf16()), 2 * name.size());
+}
+// WM_DEVICECHANGE with `wParam` and `record` (none if null) as "event plain? unit mask [name]".
+QString decoded(quintptr wParam, const QByteArray &record)
+{
+    Event e;
+    if (!dc::decode(dc::WmDeviceChange, wParam, record.isNull() ? nullptr : record.constData(), &e))
+        return "ignored";
+    return QString("%1 %2 %3 [%4]").arg(e.type == e.Arrival ? "in" : "out")
+        .arg(e.plainVolume() ? "plain" : "-").arg(e.unitMask, 0, 16).arg(e.interfaceName);
+}
+
 // A window on a simulated machine, cut off from the worker (the copy is tested elsewhere).
 struct Rig {
-    Rig() : devices(sim.world)
+    SimFixture sim;
+    Tarnholm w;
+    sim::SimDevices devices{sim.world};
+    BoxCloser closer;
+    DebugCapture debug;
+    QVector<QPair<QString, QString>> aliases{{kCamera, "<dev>"}, {kGuid, "GUID"},
+        {"USB_Arrived and The USBDisk is: ", "arrived "}, {"This is a usb mass storage", "usb"},
+        {"This is not a usb mass storage", "not usb"}};
+
+    Rig()
     {
         // The job and each refresh (only it removes the marker) go into the trace, in order.
         QObject::disconnect(&w, &Tarnholm::StartLoadFwThread, nullptr, nullptr);
         QObject::connect(&w, &Tarnholm::StartLoadFwThread, [](const fw_info &job) {
             qDebug().noquote() << "[job " + job.fw_file + " > " + job.disk_path + "]";
         });
-        auto *list = w.ui.DeviceList;
+        QComboBox *list = w.ui.DeviceList;
         QObject::connect(list->model(), &QAbstractItemModel::rowsAboutToBeRemoved, [this]() {
             qDebug().noquote() << QString("[refresh at %1, %2 boxes, log [%3]]")
-                                      .arg(g_upgradeStage.load()).arg(closer.boxes.size())
-                                      .arg(w.ui.EditInfo->toPlainText());
+                .arg(g_upgradeStage.load()).arg(closer.boxes.size()).arg(w.ui.EditInfo->toPlainText());
         });
         const QSignalBlocker quiet(list);
         list->addItem("marker    ");
@@ -86,14 +123,6 @@ struct Rig {
                                    step == "none" ? 0 : 0x10,
                                    step == "media" ? 1 : step == "net" ? 2 : 0);
     }
-    SimFixture sim;
-    Tarnholm w;
-    sim::SimDevices devices;
-    BoxCloser closer;
-    DebugCapture debug;
-    QVector<QPair<QString, QString>> aliases{{kCamera, "<dev>"}, {kGuid, "GUID"},
-        {"USB_Arrived and The USBDisk is: ", "arrived "}, {"This is a usb mass storage", "usb"},
-        {"This is not a usb mass storage", "not usb"}};
 };
 
 } // namespace
@@ -101,6 +130,24 @@ struct Rig {
 class DeviceChange : public QObject {
     Q_OBJECT
 private slots:
+    void decode()
+    {
+        const quintptr in = dc::DbtDeviceArrival, out = dc::DbtDeviceRemoveComplete;
+        const QByteArray ef = dwords({20, dc::DbtDevtypVolume, 0, 0x30, 0}); // mask, flags + pad
+        const QByteArray disc = dwords({20, dc::DbtDevtypVolume, 0, 0x10, dc::DbtfMedia});
+        QCOMPARE(QStringList({decoded(dc::DbtDevnodesChanged, ef),
+                              decoded(dc::DbtDeviceQueryRemove, ef), decoded(in, {}),
+                              decoded(in, dwords({8, dc::DbtDevtypVolume}))}),
+                 QStringList({"ignored", "ignored", "ignored", "ignored"}));
+        QCOMPARE(QStringList({decoded(in, ef), decoded(out, disc),
+                              decoded(in, iface(7, QString("USB#a") + QChar(0) + "z")),
+                              decoded(in, iface(5, "ABCDEFGH")), decoded(out, iface(0, "XY")),
+                              // one byte short of its flags: no volume at all
+                              decoded(in, dwords({17, dc::DbtDevtypVolume, 0, 0x10, 0}))}),
+                 QStringList({"in plain 30 []", "out - 10 []", "in - 0 [USB#a]",
+                              "in - 0 [ABCDE]", "out - 0 []", "in - 0 []"}));
+    }
+
     // E and F give E, bit 0 A, bit 25 Z, bits above Z no drive; then GUIDs in a
     // lower-case name in braces, an empty name, another class, Data1 1 zero-filled.
     void freeFunctions()
@@ -117,6 +164,46 @@ private slots:
             seen += found ? " found" : " not found";
         QCOMPARE(seen, QString("EAZ[ found not found not found found"));
         QCOMPARE(debug.lines(), (QStringList{kGuid, kGuid, kGuid, "00000001" + kGuid.mid(8)}));
+    }
+
+    // Drive E on a bus, opened after some failures (-1: never), its query failing with an
+    // error: "usb?, opens (of E), one-second waits, closes | boxes". Drive D must stay
+    // unopened; the box shows the last failed open's code.
+    void busCheck_data()
+    {
+        QTest::addColumn<int>("failingOpens");
+        QTest::addColumn<quint32>("queryError");
+        QTest::addColumn<int>("busType");
+        QTest::addColumn<QString>("seen");
+        const QString box(" | Error: %1 [information, OK, on TarnholmClass]\n");
+        QTest::newRow("third attempt, SD bus")
+            << 2 << 0u << 12 << "usb 0, opens 3 (3), waits 2, closes 1 | ";
+        QTest::newRow("opens on last attempt")
+            << 10 << 0u << 7 << "usb 1, opens 11 (11), waits 10, closes 1 | ";
+        QTest::newRow("never opens") << -1 << 0u << 7 << "usb 0, opens 11 (11), waits 10, closes 0"
+            + box.arg("CreateFile error. Error code(2), Path[\\\\.\\E:]");
+        QTest::newRow("query fails") << 0 << 1u << 7 << "usb 0, opens 1 (1), waits 0, closes 1"
+            + box.arg("DeviceIoControl error. Error code : 1");
+    }
+    void busCheck()
+    {
+        QFETCH(int, failingOpens);
+        QFETCH(quint32, queryError);
+        QFETCH(int, busType);
+        SimFixture sim;
+        Tarnholm w;
+        sim::SimVolumeBus &volumes = sim.world.volumes;
+        volumes.mount(sim::SimVolumeSpec{QLatin1Char('D'), 7, 0, false, {21}, 0});
+        volumes.mount(sim::SimVolumeSpec{QLatin1Char('E'), busType, qMax(failingOpens, 0),
+                                         failingOpens < 0, QVector<quint32>(10, 21) << 2, queryError});
+        BoxCloser closer;
+        const bool usb = w.IsUsbMassStorage(QLatin1Char('E'));
+        int waits = 0;   // of one second each
+        for (const auto &s : sim.clock.sleeps())
+            waits += s.ms == 1000 ? 1 : 1000;
+        QTEST(QString("usb %1, opens %2 (%3), waits %4, closes %5 | ").arg(usb)
+                  .arg(volumes.openCalls()).arg(volumes.openCalls("\\\\.\\E:")).arg(waits)
+                  .arg(volumes.closeCalls()) + boxLines(closer.boxes), "seen");
     }
 
     // Scripts as Rig::play reads them. Outcome "stages 2/0": updateStage 2, g_upgradeStage 0.

@@ -1,5 +1,6 @@
 // The main window: its form as the operator meets it (widgets, texts, size limits,
-// focus order) and its life (start-up, subscription, icon, worker thread, closing).
+// focus order), its life (start-up, subscription, icon, worker thread, closing), and
+// the cameras it lists and what their version blocks show and decide after an update.
 #include "app/tarnholm.h"
 #include "app/worker.h"
 #include "support/sim_fixture.h"
@@ -7,6 +8,41 @@
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using Devices = QVector<sim::SimDeviceSpec>;
+Q_DECLARE_METATYPE(Devices)
+
+namespace {
+
+enum Fault { Unreadable = 1, NoPath = 2, PathLost = 4, NoBagLater = 8, NoFilter = 16 };
+
+sim::SimDeviceSpec device(const QString &name, int faults = 0)
+{
+    sim::SimDeviceSpec spec{name, !(faults & Unreadable), !(faults & NoPath), {}, {}};
+    spec.faults.devicePathLost = faults & PathLost;
+    spec.faults.propertiesBind = faults & NoBagLater;
+    spec.faults.filterBind = faults & NoFilter;
+    return spec;
+}
+
+// A version block: firmware bytes 0-6, MCU bytes 40-42, `length` bytes long
+// (more than 43 imitates a library claiming more than the buffer holds).
+QByteArray block(int length, QVector<int> head = {2, 1, 15, 0x07, 0xE5, 7, 5},
+                 QVector<int> mcu = {1, 0, 3})
+{
+    QByteArray b(qMax(length, 43), '\0');
+    for (int i = 0; i < 7; ++i)
+        b[i] = char(head[i]);
+    for (int i = 0; i < 3; ++i)
+        b[40 + i] = char(mcu[i]);
+    return b.left(length);
+}
+
+const QString cam = QStringLiteral("Ostrel Camera");
+const QString listed = QStringLiteral("Ostrel Camera    ");
+const QString webcam = QStringLiteral("Integrated Webcam");
+
+} // namespace
 
 // Catches the Worker as the window moves it to its thread (sent while it is still here).
 struct WorkerSpotter : QObject {
@@ -26,6 +62,7 @@ class Window : public QObject {
 private slots:
     void initTestCase() { qRegisterMetaType<fw_info>("fw_info"); }
 
+    // One line per object: class, parent, text (a text pane's plain text) and style sheet.
     void objects_data()
     {
         QTest::addColumn<QString>("seen");
@@ -52,7 +89,6 @@ private slots:
         row("DeviceList", "QComboBox", "centralWidget", f10);
         row("menuBar", "QMenuBar", "TarnholmClass");
     }
-    // One line per object: class, parent, text (a text pane's plain text) and style sheet.
     void objects()
     {
         SimFixture sim;
@@ -61,9 +97,8 @@ private slots:
         QCOMPARE(found.size(), 1);
         const QObject *o = found[0];
         auto *edit = qobject_cast<const QTextEdit *>(o);
-        const QString text = edit ? edit->toPlainText() : o->property("text").toString();
-        const QString parent = o->parent()->objectName();
-        QTEST(QString("%1 in %2 [%3] {%4}").arg(o->metaObject()->className(), parent, text,
+        QTEST(QString("%1 in %2 [%3] {%4}").arg(o->metaObject()->className(), o->parent()->objectName(),
+                                                edit ? edit->toPlainText() : o->property("text").toString(),
                                                 o->property("styleSheet").toString()), "seen");
     }
 
@@ -74,10 +109,16 @@ private slots:
         QCOMPARE(QString("%1, %2x%3, %4 items shown").arg(w.windowTitle()).arg(w.width())
                      .arg(w.height()).arg(w.ui.DeviceList->maxVisibleItems()),
                  QString("Ostrel Quorvia Camera Update Tool, 618x424, 10 items shown"));
+        QStringList focus;
+        const QStringList order = {"EditFwFile", "pBtnDeviceInfo", "BtnLoadFw", "BtnFwFile",
+                                   "DeviceInfo", "EditInfo", "DeviceList"};
+        QWidget *next = w.ui.EditFwFile;
+        for (int i = 0; i < 100 && focus.size() < order.size(); ++i, next = next->nextInFocusChain())
+            if (order.contains(next->objectName()) && (next->focusPolicy() & Qt::TabFocus))
+                focus << next->objectName();
+        QCOMPARE(focus, order);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTest::keyClicks(w.ui.EditFwFile, QStringLiteral("C:/fw/cam.bin"));
-        QCOMPARE(w.ui.EditFwFile->text(), QStringLiteral("C:/fw/cam.bin"));
         for (QTextEdit *pane : {w.ui.DeviceInfo, w.ui.EditInfo}) {
             QTest::keyClicks(pane, QStringLiteral("typed"));
             QCOMPARE(pane->toPlainText(), QString());
@@ -86,28 +127,13 @@ private slots:
                 QCOMPARE(pane->palette().brush(group, QPalette::Base).color(), QColor(0, 0, 0, 0));
         }
         // Resizing never makes DeviceInfo taller than 73 px or label wider than 100 px.
-        for (const QSize size :
-             {QSize(618, 424), QSize(1800, 1200), QSize(2400, 260), QSize(260, 1400)}) {
+        for (const QSize size : {QSize(618, 424), QSize(1800, 1200), QSize(2400, 260), QSize(260, 1400)}) {
             w.resize(size);
             w.ui.centralWidget->layout()->activate();
             QCOMPARE(w.size(), size.expandedTo(w.minimumSizeHint()));
             QVERIFY2(w.ui.DeviceInfo->height() <= 73 && w.ui.label->width() <= 100,
                      qPrintable(QString("at %1x%2").arg(size.width()).arg(size.height())));
         }
-    }
-
-    void tabOrder()
-    {
-        const QStringList order = {"EditFwFile", "pBtnDeviceInfo", "BtnLoadFw", "BtnFwFile",
-                                   "DeviceInfo", "EditInfo", "DeviceList"};
-        QStringList seen;
-        SimFixture sim;
-        Tarnholm window;
-        QWidget *w = window.ui.EditFwFile;
-        for (int i = 0; i < 100 && seen.size() < order.size(); ++i, w = w->nextInFocusChain())
-            if (order.contains(w->objectName()) && (w->focusPolicy() & Qt::TabFocus))
-                seen << w->objectName();
-        QCOMPARE(seen, order);
     }
 
     void startAndClose_data()
@@ -134,7 +160,6 @@ private slots:
         QDir::setCurrent(previous);
         // A missing icon file leaves an icon without image. No camera: nothing
         // listed or shown; the only report is a failed subscription.
-        QCOMPARE(g_mainWindow, w);
         QCOMPARE(QString("stage %1, subscribed %2, icon %3, %4 listed [%5]")
                      .arg(g_upgradeStage.load()).arg(sim.world.notifier.subscribed())
                      .arg(!w->windowIcon().pixmap(16, 16).isNull()).arg(w->ui.DeviceList->count())
@@ -143,25 +168,13 @@ private slots:
         QCOMPARE(debug.lines().join("|"), fails ? "RegisterDeviceNotification Error" : "");
         for (const DebugCapture::Line &l : debug.detailed()) // file, line and function as context
             QVERIFY(l.file.endsWith("tarnholm.cpp") && l.line && l.function.contains("Tarnholm"));
-        // One Worker, on the running worker thread, gets a job from StartLoadFwThread intact
-        // (its own slot, which would act on the job, is cut off).
+        // One Worker, on the worker thread, deleted there when the thread ends.
         QCOMPARE(spotter.workers.size(), 1);
         QPointer<Worker> worker = spotter.workers[0];
         QThread *const workerThread = &w->workerThread;
         QCOMPARE(worker->thread(), workerThread);
-        std::atomic<QThread *> deletedOn{nullptr}, ranOn{nullptr};
+        std::atomic<QThread *> deletedOn{nullptr};
         connect(worker, &QObject::destroyed, [&]() { deletedOn = QThread::currentThread(); });
-        disconnect(w, &Tarnholm::StartLoadFwThread, worker, nullptr);
-        fw_info job{QStringLiteral("D:\\固件\\cam v2.hex"), QStringLiteral("Z:\\")}, received;
-        connect(w, &Tarnholm::StartLoadFwThread, worker, [&](const fw_info &arrived) {
-            received = arrived;
-            ranOn = QThread::currentThread();
-        });
-        emit w->StartLoadFwThread(job);
-        job.fw_file = QStringLiteral("changed after emit");
-        QTRY_COMPARE_WITH_TIMEOUT(ranOn.load(), workerThread, 10000);
-        QCOMPARE(received.fw_file + " > " + received.disk_path,
-                 QStringLiteral("D:\\固件\\cam v2.hex > Z:\\"));
         // The window works without notifications; a list without current item shows nothing.
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
@@ -170,14 +183,164 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(w, "on_DeviceList_currentIndexChanged", Q_ARG(int, -1)));
         QCOMPARE(w->ui.EditFwFile->text() + ", " + w->ui.DeviceInfo->toPlainText()
                      + w->ui.EditInfo->toPlainText(), QStringLiteral("fw.hex, kept"));
-        // Closing ends the event loop with 0; the window's end finishes the thread,
-        // whose last act is deleting the Worker on it.
+        // Closing ends the event loop with 0; the thread runs until the window's end.
         QTimer::singleShot(0, w, &QWidget::close);
         QCOMPARE(QApplication::exec(), 0);
         QVERIFY(workerThread->isRunning());
         delete w;
         QCOMPARE(deletedOn.load(), workerThread);
         QVERIFY(boxes.boxes.isEmpty());
+    }
+
+    void listing_data()
+    {
+        QTest::addColumn<Devices>("devices");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QVector<int>>("deviceOf");   // the device behind each item
+        QTest::addColumn<int>("stored");              // devices the tables hold
+        auto row = [](const char *tag, const Devices &d, const QStringList &texts,
+                      const QVector<int> &of, int stored) {
+            QTest::newRow(tag) << d << texts << of << stored;
+        };
+        row("no device", {}, {}, {}, 0);
+        row("webcam, then camera", {device(webcam), device(cam)}, {listed}, {1}, 2);
+        row("wrong case", {device("ostrel camera"), device("Ostrel camera"),
+                           device("OSTREL CAMERA")}, {}, {}, 3);
+        row("words around the name", {device("USB Ostrel Camera HD")},
+            {"USB Ostrel Camera HD    "}, {0}, 1);
+        row("two of one name", {device(cam), device(cam)}, {listed, listed}, {0, 1}, 2);
+        row("unreadable name after a camera", {device(cam), device(cam, Unreadable)},
+            {listed}, {0}, 2);
+        row("no path or no filter: not stored",
+            {device(cam, NoPath), device(cam, NoFilter), device(cam)}, {listed}, {2}, 1);
+        row("device path lost after enumeration", {device(cam, PathLost)}, {cam}, {0}, 1);
+        row("no property bag while filling", {device(cam, NoBagLater), device(cam)},
+            {listed}, {1}, 2);
+        Devices crowded(10, device(webcam));
+        crowded.insert(9, device(cam));
+        row("camera tenth of eleven", crowded, {listed}, {9}, 10);
+        crowded.move(9, 10);
+        row("camera eleventh", crowded, {}, {}, 10);
+    }
+    void listing()
+    {
+        QFETCH(Devices, devices);
+        QFETCH(QStringList, texts);
+        QFETCH(QVector<int>, deviceOf);
+        QFETCH(int, stored);
+        SimFixture sim;
+        QVector<int> ids;
+        for (int i = 0; i < devices.size(); ++i) {   // firmware <index>.0.0
+            devices[i].versionBlock = block(43, {i, 0, 0, 0, 0, 0, 0});
+            ids << sim.world.capture.attach(devices[i]);
+        }
+        Tarnholm w;
+        QComboBox *list = w.ui.DeviceList;
+        // Start-up fills the list; two refreshes rebuild the same one, and a
+        // third, whose enumeration fails, leaves nothing listed or held.
+        for (int round = 0; round < 4; ++round) {
+            if (round > 0) {
+                sim.world.capture.setEnumerationFails(round == 3);
+                w.ui.DeviceInfo->setPlainText(QStringLiteral("stale"));
+                w.RefreshDeviceList();
+            }
+            const int count = round < 3 ? texts.size() : 0;
+            QCOMPARE(list->count(), count);
+            for (int i = 0; i < count; ++i) {
+                QCOMPARE(list->itemText(i), texts[i]);
+                QCOMPARE(list->itemData(i).toLongLong(),
+                         qlonglong(quintptr(sim.world.capture.filterOf(ids[deviceOf[i]]))));
+                QVERIFY(list->itemIcon(i).isNull());
+            }
+            QCOMPARE(list->currentIndex(), count ? 0 : -1);
+            if (count) // the first listed camera's information is on show at once
+                QCOMPARE(w.ui.DeviceInfo->toPlainText().section('\n', 0, 0),
+                         QStringLiteral("Version : %1.0.0").arg(deviceOf[0]));
+            QCOMPARE(w.ui.EditInfo->toPlainText(), QString());
+            // One reference on each stored moniker and filter; a refresh
+            // releases those of the previous fill exactly once.
+            QCOMPARE(sim.world.capture.referencesHeld(), round < 3 ? 2 * stored : 0);
+            QCOMPARE(sim.world.capture.badReleases(), 0);
+        }
+    }
+
+    // Each case runs the post-update check, then the information query.
+    void queryAndCheck_data()
+    {
+        QTest::addColumn<QByteArrayList>("blocks");   // of same-named cameras, in list order
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("shown");           // by the query
+        QTest::addColumn<QString>("message");         // by the query, and by the check as well
+        QTest::addColumn<bool>("changed");            // the check's answer
+        auto row = [](const char *tag, const QByteArrayList &blocks, const QString &shown,
+                      bool changed, const QString &fault = {}, const QString &message = {}) {
+            QTest::newRow(tag) << blocks << fault << shown << message << changed;
+        };
+        const QString vd = QStringLiteral("Version : 2.1.15\nDate : 2021-07-05");
+        const QString mcu = QStringLiteral("\nMCU Version: 1.0.3");
+        const QByteArray otherDate = block(43, {2, 1, 15, 0x07, 0xE5, 7, 6});
+        const QString od = QStringLiteral("Version : 2.1.15\nDate : 2021-07-06") + mcu;
+        const QString notFound = QStringLiteral("Can't find device.\n");
+        row("38", {block(38)}, QString(), false);
+        row("39", {block(39)}, vd, false);
+        row("42", {block(42)}, vd, false);
+        row("43", {block(43)}, vd + mcu, false);
+        row("claims 60", {block(60)}, vd + mcu, false);
+        row("zero-filled", {block(43, {0, 0, 0, 0x00, 0x63, 1, 9}, {0, 0, 0})},
+            "Version : 0.0.0\nDate : 0099-01-09\nMCU Version: 0.0.0", true);
+        row("high bytes", {block(43, {0xFF, 0x80, 0x7F, 0xFF, 0xFF, 12, 31}, {0xFF, 0x80, 0x7F})},
+            "Version : 255.128.127\nDate : 65535-12-31\nMCU Version: -1.-128.127", true);
+        row("other date", {otherDate}, od, true);
+        row("other version", {block(39, {2, 1, 16, 0x07, 0xE5, 7, 5})},
+            "Version : 2.1.16\nDate : 2021-07-05", true);
+        row("short answer, second changed", {block(30), otherDate}, QString(), true);
+        row("short answer, second same", {block(30), block(43)}, QString(), false);
+        row("not back under that text", {otherDate}, od, false, "renamed");
+        row("no item", {otherDate}, QString(), false, "no item", notFound);
+        row("data not a number", {otherDate}, QString(), false, "bad data", notFound);
+        row("init fails", {otherDate}, QString(), false, "init", "Initialize Device Error.");
+        row("version read fails", {otherDate}, QString(), false, "get", "Get Version Failed");
+    }
+    void queryAndCheck()
+    {
+        QFETCH(QByteArrayList, blocks);
+        QFETCH(QString, fault);
+        QFETCH(QString, shown);
+        QFETCH(QString, message);
+        SimFixture sim;
+        QVector<int> ids;
+        for (const QByteArray &b : blocks)
+            ids << sim.world.capture.attach({cam, true, true, b, {}});
+        sim::SimDeviceFaults &faults = sim.world.capture.device(ids[0])->faults;
+        faults.deviceInit = fault == "init" ? 4 : 0;
+        faults.versionGet = fault == "get" ? 5 : 0;
+        Tarnholm w;
+        if (fault == "no item")
+            w.ui.DeviceList->clear();
+        if (fault == "bad data")
+            w.ui.DeviceList->setItemData(0, QStringLiteral("camera"), Qt::UserRole);
+        // Traces of an earlier query that a new one must not keep.
+        w.ui.EditInfo->setPlainText(QStringLiteral("old log"));
+        w.ui.DeviceInfo->setPlainText(QStringLiteral("old info"));
+        w.currentVersion = "9.9.9", w.currentDate = "1999-09-09";
+        w.savedVersion = "2.1.15", w.savedDate = "2021-07-05";
+        w.updateDeviceName = fault == "renamed" ? cam : listed;
+        const auto seen = [&w]() {   // log | information pane | version | date
+            return QStringList{w.ui.EditInfo->toPlainText(), w.ui.DeviceInfo->toPlainText(),
+                               w.currentVersion, w.currentDate}.join(" | ");
+        };
+
+        QTEST(w.CheckFwVersionChanged(), "changed");
+        // The check only adds its message below the log; it shows nothing.
+        const QString logged = message.isEmpty() || fault == "no item" ? "" : "\n" + message;
+        QCOMPARE(seen(), "old log" + logged + " | old info | 9.9.9 | 1999-09-09");
+
+        w.ui.pBtnDeviceInfo->click();
+        // Both panes are cleared first; only a full read sets version and date.
+        const bool full = !shown.isEmpty();
+        const QString version = full ? shown.section('\n', 0, 0).mid(10) : "9.9.9";
+        const QString date = full ? shown.section('\n', 1, 1).mid(7) : "1999-09-09";
+        QCOMPARE(seen(), QStringList({message, shown, version, date}).join(" | "));
     }
 };
 

@@ -2,7 +2,9 @@
 #include "platform/sim/sim_world.h"
 #include "platform/sim/virtual_clock.h"
 
+#include <QApplication>
 #include <QMessageBox>
+#include <QMutex>
 #include <QStringList>
 #include <QTimer>
 #include <QVector>
@@ -15,34 +17,77 @@ struct SimFixture {
     sim::SimWorld world;
 };
 
-// One message box as the operator saw it.
+// One message box as the operator saw it: buttons are QMessageBox::StandardButtons,
+// parentName the object name of its parent window.
 struct SeenBox {
-    QString title;
-    QString text;
+    QString title, text;
     QMessageBox::Icon icon;
-    int buttons;          // QMessageBox::StandardButtons
+    int buttons;
     bool hasDefault;
-    QString parentName;   // object name of the parent window
+    QString parentName;
 };
 
-// Closes every modal message box as soon as it shows, recording it.
+// Closes every modal message box as soon as it shows, recording it; onBox sees
+// each box first, while it is still open and modal.
 class BoxCloser : public QObject {
 public:
-    BoxCloser();
+    BoxCloser()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this]() {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            const QWidget *parent = box->parentWidget();
+            const SeenBox seen{box->windowTitle(), box->text(), box->icon(),
+                               int(box->standardButtons()), box->defaultButton() != nullptr,
+                               parent ? parent->objectName() : QString()};
+            boxes.append(seen);
+            if (onBox)
+                onBox(seen);
+            box->done(QMessageBox::Ok);
+        });
+        m_timer.start(1);
+    }
     QVector<SeenBox> boxes;
-    // Called with each box before it is closed (still open, still modal).
     std::function<void(const SeenBox &)> onBox;
 
 private:
     QTimer m_timer;
 };
 
-// Captures the debug trace (qDebug) while alive.
+// Captures the debug trace (qDebug), from any thread, while alive.
 class DebugCapture {
 public:
-    DebugCapture();
-    ~DebugCapture();
-    struct Line { QString text; QString file; int line; QString function; };
-    QVector<Line> detailed() const;
-    QStringList lines() const;
+    struct Line { QString text, file; int line; QString function; };
+    DebugCapture()
+    {
+        QMutexLocker lock(&s_mutex);
+        s_lines.clear();
+        s_previous = qInstallMessageHandler(&capture);
+    }
+    ~DebugCapture() { qInstallMessageHandler(s_previous); }
+    QVector<Line> detailed() const
+    {
+        QMutexLocker lock(&s_mutex);
+        return s_lines;
+    }
+    QStringList lines() const
+    {
+        QStringList out;
+        for (const Line &l : detailed())
+            out << l.text;
+        return out;
+    }
+
+private:
+    static void capture(QtMsgType type, const QMessageLogContext &c, const QString &text)
+    {
+        if (type != QtDebugMsg)
+            return s_previous ? s_previous(type, c, text) : void();
+        QMutexLocker lock(&s_mutex);
+        s_lines.append({text, QString::fromLatin1(c.file), c.line, QString::fromLatin1(c.function)});
+    }
+    static inline QMutex s_mutex;
+    static inline QVector<Line> s_lines;
+    static inline QtMessageHandler s_previous = nullptr;
 };

@@ -15,16 +15,15 @@
 UnreadableFile::UnreadableFile(const QString &path) : m_path(path)
 {
 #ifdef _WIN32
-    // Permissions cannot take reading away from the file's owner; an open
-    // without FILE_SHARE_READ can.
-    HANDLE handle = ::CreateFileW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()),
-                                  GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    // Permissions cannot take reading away from the owner; an open without sharing can.
+    m_handle = ::CreateFileW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()),
+                             GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (m_handle == INVALID_HANDLE_VALUE) {
+        m_handle = nullptr;
         m_why = QStringLiteral("the file cannot be held open without sharing");
-    else
-        m_handle = handle;
+    }
 #else
-    // Nobody must still reach the file, only not read it.
+    // The file stays reachable, only not readable.
     QFile(QFileInfo(path).absolutePath()).setPermissions(QFile::Permissions(0x7755));
     QFile(path).setPermissions({});
     if (::geteuid() == 0) {
@@ -42,7 +41,7 @@ UnreadableFile::~UnreadableFile()
 {
 #ifdef _WIN32
     if (m_handle)
-        ::CloseHandle(static_cast<HANDLE>(m_handle));
+        ::CloseHandle(m_handle);
 #else
 #ifdef __linux__
     if (m_asNobody)
