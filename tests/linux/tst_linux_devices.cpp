@@ -423,14 +423,14 @@ private slots:
             props << "ID_V4L_CAPABILITIES" << caps.toLatin1();
         const QByteArray node = bed.add("video4linux", "video3", QByteArray(), {"name", "Ostrel Camera"}, props);
         const QByteArray mark = bed.add("video4linux", "video9", QByteArray(), {}, {"DEVNAME", "/dev/video9"});
+        auto removeNode = qScopeGuard([&] { umockdev_testbed_remove_device(bed.bed, node); });
+        auto removeMark = qScopeGuard([&] { umockdev_testbed_remove_device(bed.bed, mark); });
         const QString marked = QStringLiteral("arrival capture /dev/video9");
         QTRY_VERIFY_WITH_TIMEOUT(seen.contains(marked), 10000);   // adding announces both
         seen.clear();
         umockdev_testbed_uevent(bed.bed, node, qPrintable(action));
         umockdev_testbed_uevent(bed.bed, mark, "add");
         QTRY_VERIFY_WITH_TIMEOUT(seen.contains(marked), 10000);
-        umockdev_testbed_remove_device(bed.bed, node);
-        umockdev_testbed_remove_device(bed.bed, mark);
         seen.removeAll(marked);
         QTEST(seen.join(", "), "event");
     }
