@@ -81,11 +81,11 @@ QString libraryIn(const QString &folder)
 // Video nodes of one USB device, "number|udev product|capture: 1, 0 or ? (udev silent)|sysfs name"
 // each, enumerated into twelve slots of which ten are offered.
 struct Nodes {
-    explicit Nodes(const QString &specs)
+    explicit Nodes(const QString &list)
     {
         const QByteArray usb = bed.add("usb", "1-1", QByteArray(), {}, {});
-        for (const QString &spec : specs.split(", ", Qt::SkipEmptyParts)) {
-            const QStringList f = spec.split(QLatin1Char('|'));
+        for (const QString &node : list.split(", ", Qt::SkipEmptyParts)) {
+            const QStringList f = node.split(QLatin1Char('|'));
             const QByteArray name = "video" + f[0].toUtf8();
             QList<QByteArray> props{"DEVNAME", "/dev/" + name, "ID_V4L_PRODUCT", f[1].toUtf8()};
             if (f[2] != QLatin1String("?"))
