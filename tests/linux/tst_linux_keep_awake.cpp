@@ -17,25 +17,17 @@ public:
     bool refuse = false;
     QStringList requests;
     int held = -1;   // read end of the last lock handed out
-    ~FakeLogind() override
-    {
-        if (held >= 0)
-            ::close(held);
-    }
+    ~FakeLogind() override { ::close(held); }
 public slots:
-    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &who, const QString &why,
-                                    const QString &mode)
+    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &who, const QString &why, const QString &mode)
     {
-        requests << QStringList{what, mode}.join('/') + (who.isEmpty() || why.isEmpty() ? " unnamed" : "");
-        if (refuse) {
+        requests << what + '/' + mode + (who.isEmpty() || why.isEmpty() ? " unnamed" : "");
+        int fds[2];
+        if (refuse || ::pipe(fds) != 0) {
             sendErrorReply(QDBusError::AccessDenied, "Permission denied");
             return QDBusUnixFileDescriptor();
         }
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return QDBusUnixFileDescriptor();
-        if (held >= 0)
-            ::close(held);
+        ::close(held);
         held = fds[0];
         QDBusUnixFileDescriptor lock(fds[1]);   // a copy travels in the reply
         ::close(fds[1]);
@@ -61,7 +53,6 @@ private slots:
         daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
         QVERIFY2(daemon.waitForReadyRead(10000), "dbus-daemon did not start");
         address = QString::fromLocal8Bit(daemon.readLine()).trimmed();
-        QVERIFY(!address.isEmpty());
     }
     void cleanupTestCase()
     {
@@ -75,7 +66,6 @@ private slots:
         QTest::addColumn<bool>("acquired");
         QTest::addColumn<QStringList>("requests");
         QTest::newRow("no bus") << "none" << false << QStringList();
-        QTest::newRow("bus without logind") << "empty" << false << QStringList();
         QTest::newRow("logind refuses") << "refusing" << false << QStringList{"sleep/block"};
         QTest::newRow("logind grants, twice") << "granting" << true << QStringList{"sleep/block", "sleep/block"};
     }

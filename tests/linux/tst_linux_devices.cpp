@@ -1,0 +1,455 @@
+// The Linux backend on real calls: udev over umockdev test beds (run under
+// umockdev-wrapper), mounts in a private mount namespace, a stand-in library.
+#include <umockdev.h>   // before any Qt header: GIO names a struct member "signals"
+
+#include "app/tarnholm.h"
+#include "platform/host_file_io.h"
+#include "platform/linux/linux_camera_library.h"
+#include "platform/linux/linux_capture.h"
+#include "platform/linux/linux_keep_awake.h"
+#include "platform/linux/linux_notifier.h"
+#include "platform/linux/linux_volume_bus.h"
+#include "platform/platform.h"
+#include "platform/system_clock.h"
+#include "storage/bus_check.h"
+#include "support/box_text.h"
+
+#include <QtTest>
+#include <cerrno>
+#include <cstring>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+using namespace platform;
+
+namespace {
+
+QString g_noMounts;   // why this process cannot mount privately, empty when it can
+const QString StandinFull = QStringLiteral(STANDIN_DIR "/full");
+
+// While one exists, libudev and /sys in this process see only its devices.
+struct UdevTestbed {
+    UMockdevTestbed *bed = umockdev_testbed_new();
+    ~UdevTestbed() { g_object_unref(bed); }
+    // `attributes` and `properties` alternate names and values. Empty when umockdev refuses.
+    QByteArray add(const char *subsystem, const char *name, const QByteArray &parent,
+                   QList<QByteArray> attributes, QList<QByteArray> properties)
+    {
+        QVector<gchar *> attrs, props;
+        for (QByteArray &a : attributes)
+            attrs << a.data();
+        for (QByteArray &p : properties)
+            props << p.data();
+        attrs << nullptr;
+        props << nullptr;
+        gchar *path = umockdev_testbed_add_devicev(
+            bed, subsystem, name, parent.isEmpty() ? nullptr : parent.constData(), attrs.data(), props.data());
+        const QByteArray result(path);
+        g_free(path);
+        return result;
+    }
+    // Links /sys/dev/block/MAJ:MIN to `syspath` as the kernel does (umockdev files every "dev"
+    // as char); relative, as libudev takes only what resolves inside /sys.
+    bool linkBlock(dev_t device, const QByteArray &syspath)
+    {
+        gchar *sys = umockdev_testbed_get_sys_dir(bed);
+        const QString dir = QFile::decodeName(sys) + QStringLiteral("/dev/block");
+        g_free(sys);
+        return QDir().mkpath(dir) && QFile::link("../.." + QFile::decodeName(syspath.mid(4)),
+                                                 dir + QStringLiteral("/%1:%2").arg(major(device)).arg(minor(device)));
+    }
+};
+
+// Mounts a new ext4 image on `dir` through a loop device. Empty on success, else why not.
+QString mountExt4(const QString &image, const QString &dir)
+{
+    QDir().mkpath(dir);
+    for (const QStringList &command : {QStringList{"truncate", "-s", "8M", image}, {"mkfs.ext4", "-q", "-F", image},
+                                       {"mount", "-o", "loop", image, dir}})
+        if (QProcess::execute(command[0], command.mid(1)) != 0)
+            return command.join(' ') + " failed";
+    return QString();
+}
+
+QString libraryIn(const QString &folder)
+{
+    return QDir(folder).filePath(QString::fromLatin1(LinuxCameraLibrary::fileName()));
+}
+
+// Video nodes of one USB device, "number|udev product|capture: 1, 0 or ? (udev silent)|sysfs name"
+// each, enumerated into twelve slots of which ten are offered.
+struct Nodes {
+    explicit Nodes(const QString &list)
+    {
+        const QByteArray usb = bed.add("usb", "1-1", QByteArray(), {}, {});
+        for (const QString &node : list.split(", ", Qt::SkipEmptyParts)) {
+            const QStringList f = node.split(QLatin1Char('|'));
+            const QByteArray name = "video" + f[0].toUtf8();
+            QList<QByteArray> props{"DEVNAME", "/dev/" + name, "ID_V4L_PRODUCT", f[1].toUtf8()};
+            if (f[2] != QLatin1String("?"))
+                props << "ID_V4L_CAPABILITIES" << (f[2] == QLatin1String("1") ? ":capture:" : ":");
+            bed.add("video4linux", name, usb, {"dev", "81:" + f[0].toUtf8(), "name", f[3].toUtf8()}, props);
+        }
+        count = devices.enumerate(monikers, filters, 10);
+    }
+    ~Nodes()
+    {
+        for (int i = 0; i < qMax(count, 0); ++i) {
+            devices.release(monikers[i]);
+            devices.release(filters[i]);
+        }
+    }
+    UdevTestbed bed;
+    LinuxCaptureDevices devices;
+    IMoniker *monikers[12] = {};
+    IBaseFilter *filters[12] = {};
+    int count = 0;
+};
+
+} // namespace
+
+class LinuxBackend : public QObject {
+    Q_OBJECT
+private slots:
+    void enumerate_data()
+    {
+        QTest::addColumn<QString>("nodes");
+        QTest::addColumn<QString>("expected");   // "name|node" per slot
+        QTest::newRow("no video nodes") << "" << "";
+        QTest::newRow("metadata node beside the picture node") << "0|Cam|1|, 1|Cam|0|" << "Cam|/dev/video0";
+        QTest::newRow("node number order") << "10|B|1|, 2|A|1|" << "A|/dev/video2, B|/dev/video10";
+        QTest::newRow("udev product before sysfs name") << "3|Ostrel Camera|1|card" << "Ostrel Camera|/dev/video3";
+        QTest::newRow("sysfs name without udev product") << "3||1|Ostrel Camera" << "Ostrel Camera|/dev/video3";
+        QTest::newRow("no name") << "3||1|" << "<none>|/dev/video3";
+        QTest::newRow("udev silent, node cannot be asked") << "4|Ostrel Camera|?|, 5|Cam|1|" << "Cam|/dev/video5";
+        QStringList twelve, ten;
+        for (int i = 0; i < 12; ++i)
+            twelve << QStringLiteral("%1|cam%1|1|").arg(i);
+        for (int i = 0; i < 10; ++i)
+            ten << QStringLiteral("cam%1|/dev/video%1").arg(i);
+        QTest::newRow("ten slots of twelve nodes") << twelve.join(", ") << ten.join(", ");
+    }
+    void enumerate()
+    {
+        QFETCH(QString, nodes);
+        Nodes n(nodes);
+        QStringList seen;
+        for (int i = 0; i < n.count; ++i) {
+            const DeviceProperties p = n.devices.readProperties(n.monikers[i]);
+            seen << (p.hasFriendlyName ? p.friendlyName : QStringLiteral("<none>")) + QLatin1Char('|')
+                        + QString::fromUtf8(LinuxCaptureDevices::devicePath(n.filters[i]));
+        }
+        QTEST(seen.join(", "), "expected");
+        for (int i = n.count; i < 12; ++i)
+            QVERIFY(!n.monikers[i] && !n.filters[i]);
+    }
+
+    // The library of `folder`, or the usual search with a copy of the stand-in in the
+    // "working folder" or "program folder" alone.
+    void library_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("camera");
+        QTest::addColumn<unsigned long>("contextShift");
+        QTest::addColumn<QString>("outcome");   // statuses of the three calls, node named by the block
+        QTest::newRow("camera answers") << StandinFull << true << 0ul << "0 0 0 /dev/video5";
+        QTest::newRow("context must come back unchanged") << StandinFull << true << 1ul << "0 32 32 ";
+        QTest::newRow("no camera behind the filter") << StandinFull << false << 0ul << "22 22 22 ";
+        QTest::newRow("library lacks a function") << STANDIN_DIR "/partial" << true << 0ul << "127 127 127 ";
+        QTest::newRow("copy in the working folder") << "working folder" << true << 0ul << "126 126 126 ";
+        QTest::newRow("copy beside the program") << "program folder" << true << 0ul << "0 0 0 /dev/video5";
+    }
+    void library()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, camera);
+        QFETCH(unsigned long, contextShift);
+        QTemporaryDir work;
+        const QString before = QDir::currentPath(), programCopy = libraryIn(QCoreApplication::applicationDirPath());
+        auto restore = qScopeGuard([&] { QDir::setCurrent(before); QFile::remove(programCopy); });
+        if (!QDir::isAbsolutePath(folder)) {
+            QFile::remove(programCopy);   // left by an aborted run
+            for (const QString &installed : LinuxCameraLibrary().folders())
+                if (QFileInfo::exists(libraryIn(installed)))
+                    QSKIP(qPrintable("a library is already installed in " + installed));
+            QVERIFY(QFile::copy(libraryIn(StandinFull),
+                                folder == "program folder" ? programCopy : libraryIn(work.path())));
+            QVERIFY(QDir::setCurrent(work.path()));
+            folder.clear();
+        }
+        Nodes n("5|Ostrel Camera|1|");
+        IBaseFilter *filter = camera ? n.filters[0] : nullptr;
+        LinuxCameraLibrary library(folder);
+        unsigned long context = 0;
+        unsigned char block[43] = {};
+        int length = 43;
+        const long init = library.deviceInit(filter, &context);
+        context += contextShift;
+        const long version = library.versionGet(filter, context, block, &length);
+        QTEST(QStringLiteral("%1 %2 %3 %4").arg(init).arg(version).arg(library.updateFwUms(filter, context))
+                  .arg(reinterpret_cast<const char *>(block + 7)), "outcome");
+    }
+
+    // `setup`: a directory "missing", with a "tmpfs" or "ext4" mounted on it, or whose device number
+    // is linked in a test bed to the last of a chain of "subsystem name [ID_BUS]" devices.
+    void bus_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("outcome");   // bus type, whether the window takes it, boxes
+        QTest::newRow("USB stick partition") << "usb 1-2, scsi host6, block sdb usb, block sdb1" << "7 usb ";
+        QTest::newRow("USB ancestor without ID_BUS") << "usb 1-3, scsi host7, block sdc" << "7 usb ";
+        QTest::newRow("SATA disk") << "ata ata1, block sda ata, block sda2" << "11 not USB ";
+        QTest::newRow("NVMe partition") << "nvme nvme0, block nvme0n1, block nvme0n1p1" << "17 not USB ";
+        QTest::newRow("SD card") << "mmc mmc0:0001, block mmcblk0" << "12 not USB ";
+        QTest::newRow("SCSI disk") << "scsi 2:0:0:0, block sdd scsi" << "1 not USB ";
+        QTest::newRow("loop device") << "block loop3" << "15 not USB ";
+        QTest::newRow("tmpfs mounted") << "tmpfs" << "0 not USB ";
+        QTest::newRow("ext4 on a loop device") << "ext4" << "15 not USB ";
+        QTest::newRow("missing directory") << "missing" << "-1 not USB Error: CreateFile error. Error code(2), "
+                                                          "Path[DIR] [information, OK, on TarnholmClass]\n";
+    }
+    void bus()
+    {
+        QFETCH(QString, setup);
+        QTemporaryDir work;
+        const QString dir = work.filePath(QStringLiteral("mnt"));
+        const QByteArray path = QFile::encodeName(dir);
+        QVERIFY(setup == "missing" || QDir().mkpath(dir));
+        QScopedPointer<UdevTestbed> bed;
+        if ((setup == "tmpfs" || setup == "ext4") && !g_noMounts.isEmpty())
+            QSKIP(qPrintable(g_noMounts));
+        if (setup == "tmpfs") {
+            QVERIFY2(::mount("tarnholm", path, "tmpfs", 0, "size=1m") == 0, std::strerror(errno));
+        } else if (setup == "ext4") {
+            const QString why = mountExt4(work.filePath(QStringLiteral("disk.img")), dir);
+            if (!why.isEmpty())
+                QSKIP(qPrintable(why));
+        } else if (setup != "missing") {
+            bed.reset(new UdevTestbed);
+            QByteArray parent;
+            for (const QString &device : setup.split(QStringLiteral(", "))) {
+                const QStringList f = device.split(QLatin1Char(' '));
+                parent = bed->add(qPrintable(f[0]), qPrintable(f[1]), parent, {},
+                                  f.size() > 2 ? QList<QByteArray>{"ID_BUS", f[2].toUtf8()} : QList<QByteArray>());
+                QVERIFY2(!parent.isEmpty(), qPrintable(device));
+            }
+            struct stat st;
+            QVERIFY(::stat(path, &st) == 0 && bed->linkBlock(st.st_dev, parent));
+        }
+        auto unmount = qScopeGuard([&] { ::umount2(path, MNT_DETACH); });
+        SimFixture sim;
+        LinuxVolumeBus volumes;
+        Platform p = current();
+        p.volumes = &volumes;
+        install(p);
+        quint32 error = 0;
+        int busType = -1;
+        const VolumeHandle handle = volumes.open(dir, &error);
+        if (handle != InvalidVolume) {
+            QVERIFY(volumes.queryBusType(handle, &busType, &error));
+            volumes.close(handle);
+        }
+        Tarnholm w;
+        BoxCloser closer;
+        const bool usb = IsUsbVolume(&w, dir);
+        QTEST(QStringLiteral("%1 %2 ").arg(busType).arg(usb ? "usb" : "not USB")
+                  + boxLines(closer.boxes).replace(dir, QStringLiteral("DIR")), "outcome");
+    }
+
+    // One whole update in real time: the stand-in's switch call mounts the
+    // camera's drive, and the test plays the rest of the camera.
+    void wholeUpdate_data()
+    {
+        QTest::addColumn<QByteArray>("image");   // its first three bytes become the version
+        QTest::addColumn<QString>("result");
+        QTest::newRow("newer firmware") << QByteArray("\x05\x00\x00", 3) << "Update Successful";
+        QTest::newRow("same firmware") << QByteArray("\x04\x05\x06", 3) << "Firmware Version Unchanged";
+    }
+    void wholeUpdate()
+    {
+        if (!g_noMounts.isEmpty())
+            QSKIP(qPrintable(g_noMounts));
+        QFETCH(QByteArray, image);
+        QTemporaryDir camera;
+        qputenv("FIC_CAMERA_DIR", QFile::encodeName(camera.path()));
+        auto unset = qScopeGuard([] { qunsetenv("FIC_CAMERA_DIR"); });
+        QFile file(camera.filePath("firmware.bin"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image + QByteArray(100000, 'x')) > 0);
+        file.close();
+
+        UdevTestbed bed;
+        const QByteArray usb = bed.add("usb", "1-1", QByteArray(), {"idVendor", "1234"}, {"DEVTYPE", "usb_device"});
+        const QByteArray disk = bed.add("block", "sdz", usb, {"dev", "8:240"}, {"DEVTYPE", "disk", "ID_BUS", "usb"});
+        const auto addCamera = [&] {
+            return bed.add("video4linux", "video0", usb, {"dev", "81:0"}, {"DEVNAME", "/dev/video0", "ID_V4L_PRODUCT",
+                           "Ostrel Camera", "ID_V4L_CAPABILITIES", ":capture:"});
+        };
+        QByteArray video = addCamera();
+
+        LinuxCaptureDevices capture;
+        LinuxCameraLibrary library(StandinFull);
+        LinuxNotifier notifier;
+        LinuxVolumeBus volumes;
+        SystemClock clock;
+        HostFileIo files;
+        LinuxKeepAwake awake(QStringLiteral("unix:path=/nonexistent/bus"));
+        install({&capture, &library, &notifier, &volumes, &clock, &files, &awake});
+
+        Tarnholm w;
+        BoxCloser closer;
+        QCOMPARE(w.ui.DeviceList->count(), 1);
+        QCOMPARE(w.ui.DeviceList->itemText(0), QString("Ostrel Camera    "));
+        w.ui.EditFwFile->setText(file.fileName());
+        QTest::mouseClick(w.ui.BtnLoadFw, Qt::LeftButton);
+
+        // The drive is mounted now: it shows on the USB disk, and the camera leaves as a video device.
+        const QString drive = camera.filePath("drive");
+        const QByteArray drivePath = QFile::encodeName(drive);
+        auto unmount = qScopeGuard([&] { ::umount2(drivePath, MNT_DETACH); });
+        struct stat st;
+        QVERIFY(::stat(drivePath, &st) == 0 && bed.linkBlock(st.st_dev, disk));
+        umockdev_testbed_uevent(bed.bed, video, "remove");
+        umockdev_testbed_remove_device(bed.bed, video);
+
+        // The camera takes the file once "update" stands beside it, drops its drive and comes back.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(drive + "/update").isDir(), 30000);
+        const QString copyLog = w.ui.EditInfo->toPlainText();
+        QVERIFY2(copyLog.contains("USB Camera Device Remove!\n") && copyLog.contains("\nWrite file to " + drive + ", "),
+                 qPrintable(copyLog));
+        QVERIFY(QFile::copy(drive + "/fw.bin", camera.filePath("flashed.bin")));
+        QVERIFY(::umount2(drivePath, 0) == 0 && QDir().rmdir(drive));
+        QTRY_COMPARE_WITH_TIMEOUT(g_upgradeStage.load(), 4, 30000);
+        video = addCamera();   // announced as it is added
+
+        QTRY_COMPARE_WITH_TIMEOUT(closer.boxes.size(), 1, 30000);
+        QFETCH(QString, result);
+        QCOMPARE(boxLines(closer.boxes), QString("Info: %1 [information, OK, on TarnholmClass]\n").arg(result));
+        QCOMPARE(w.ui.progressBar->value(), 100);
+        QCOMPARE(QFile(camera.filePath("flashed.bin")).size(), file.size());
+        // Selecting the returned camera showed its information afresh.
+        const QString log = w.ui.EditInfo->toPlainText();
+        QVERIFY2(log.contains("USB Camera Device insert\nSuccess "), qPrintable(log));
+    }
+};
+
+// What the window hears as volumes are mounted and video nodes come and go.
+class LinuxNotifierTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QWidget window;
+    LinuxNotifier notifier;
+    UdevTestbed bed;   // before the notifier subscribes: its monitor then listens to the bed
+    QStringList seen;
+
+    bool mountTmpfs(const QString &name, const char *source)
+    {
+        return QDir(dir.path()).mkpath(name)
+            && ::mount(source, QFile::encodeName(dir.filePath(name)), "tmpfs", 0, nullptr) == 0;
+    }
+    bool unmount(const QString &name) { return ::umount2(QFile::encodeName(dir.filePath(name)), 0) == 0; }
+
+private slots:
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules("default.debug=false");   // guid_check traces every call
+        // One line per event: a mount point relative to `dir`, a capture
+        // device by its node once the window would recognise it.
+        QVERIFY(notifier.subscribe(&window, [this](const DeviceEvent &e) {
+            QString line = e.type == DeviceEvent::Arrival ? "arrival" : "removal";
+            if (e.plainVolume())
+                line += " " + QDir(dir.path()).relativeFilePath(e.mountPoint);
+            if (guid_check(g_captureCategory, e.interfaceName))
+                line += " capture " + e.interfaceName.section('#', 0, 0);
+            seen << line;
+        }));
+    }
+
+    // Volume "mark", mounted and unmounted after the one under test, waits for its events.
+    void mounts_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("events");
+        QTest::newRow("loop ext4, space in name") << "ext4" << "cam drive" << "arrival cam drive, removal cam drive";
+        QTest::newRow("tmpfs from a device node, backslash") << "/dev/sdz1" << "a\\b" << "arrival a\\b, removal a\\b";
+        QTest::newRow("tmpfs, no device") << "none" << "scratch" << "";
+        QTest::newRow("tmpfs from a non-device path") << "/tmp/dev/x" << "scratch" << "";
+    }
+    void mounts()
+    {
+        if (!g_noMounts.isEmpty())
+            QSKIP(qPrintable(g_noMounts));
+        QFETCH(QString, source);
+        QFETCH(QString, name);
+        seen.clear();
+        if (source == "ext4") {
+            const QString why = mountExt4(dir.filePath("fs.img"), dir.filePath(name));
+            if (!why.isEmpty())
+                QSKIP(qPrintable(why));
+        } else {
+            QVERIFY(mountTmpfs(name, qPrintable(source)));
+        }
+        QVERIFY(mountTmpfs("mark", "/dev/mark"));
+        QTRY_VERIFY_WITH_TIMEOUT(seen.contains("arrival mark"), 10000);
+        QVERIFY(unmount(name) && unmount("mark"));
+        QTRY_VERIFY_WITH_TIMEOUT(seen.contains("removal mark"), 10000);
+        seen.removeAll("arrival mark");
+        seen.removeAll("removal mark");
+        QTEST(seen.join(", "), "events");
+    }
+
+    // Node video9, announced after the one under test, waits for its event.
+    void captureNodes_data()
+    {
+        QTest::addColumn<QString>("caps");   // "-": not probed
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("event");
+        QTest::newRow("capture node added") << ":capture:" << "add" << "arrival capture /dev/video3";
+        QTest::newRow("capture node removed") << ":capture:" << "remove" << "removal capture /dev/video3";
+        QTest::newRow("capabilities not probed") << "-" << "add" << "arrival capture /dev/video3";
+        QTest::newRow("metadata node") << ":" << "add" << "";
+        QTest::newRow("output node") << ":video_output:" << "add" << "";
+        QTest::newRow("capture node changed") << ":capture:" << "change" << "";
+    }
+    void captureNodes()
+    {
+        QFETCH(QString, caps);
+        QFETCH(QString, action);
+        seen.clear();
+        QList<QByteArray> props{"DEVNAME", "/dev/video3"};
+        if (caps != "-")
+            props << "ID_V4L_CAPABILITIES" << caps.toLatin1();
+        const QByteArray node = bed.add("video4linux", "video3", QByteArray(), {"name", "Ostrel Camera"}, props);
+        const QByteArray mark = bed.add("video4linux", "video9", QByteArray(), {}, {"DEVNAME", "/dev/video9"});
+        auto removeNode = qScopeGuard([&] { umockdev_testbed_remove_device(bed.bed, node); });
+        auto removeMark = qScopeGuard([&] { umockdev_testbed_remove_device(bed.bed, mark); });
+        const QString marked = QStringLiteral("arrival capture /dev/video9");
+        QTRY_VERIFY_WITH_TIMEOUT(seen.contains(marked), 10000);   // adding announces both
+        seen.clear();
+        umockdev_testbed_uevent(bed.bed, node, qPrintable(action));
+        umockdev_testbed_uevent(bed.bed, mark, "add");
+        QTRY_VERIFY_WITH_TIMEOUT(seen.contains(marked), 10000);
+        seen.removeAll(marked);
+        QTEST(seen.join(", "), "event");
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    // Before any thread starts: a process with threads cannot leave its namespace.
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        g_noMounts = QStringLiteral("no private mount namespace (needs root): ") + std::strerror(errno);
+    if (!qgetenv("LD_PRELOAD").contains("umockdev"))
+        qFatal("run under umockdev-wrapper (as ctest does)");
+    qunsetenv("LD_PRELOAD");   // the programs this one starts (mkfs, mount) see the real devices
+    QApplication app(argc, argv);
+    qRegisterMetaType<fw_info>("fw_info");
+    int failed = 0;   // each test's test bed lives only while it runs
+    { LinuxBackend test; failed += QTest::qExec(&test, argc, argv); }
+    { LinuxNotifierTest test; failed += QTest::qExec(&test, argc, argv); }
+    return failed;
+}
+
+#include "tst_linux_devices.moc"
