@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <cstdio>
 
 namespace {
 
@@ -36,21 +35,14 @@ void write(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
-void quietDebug(QtMsgType type, const QMessageLogContext &, const QString &text)
-{
-    if (type != QtDebugMsg && !text.contains(QLatin1String("propagateSizeHints")))
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-}
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    SimUpdateBench::chooseOffscreen();
     QApplication app(argc, argv);
-    qRegisterMetaType<fw_info>("fw_info");
-    qInstallMessageHandler(quietDebug);
+    SimUpdateBench::quietTrace();
     QTextStream out(stdout);
 
     QTemporaryDir dir;

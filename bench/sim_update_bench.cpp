@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <cstdio>
 
 SimUpdateBench::SimUpdateBench()
 {
@@ -116,4 +117,19 @@ qint64 SimUpdateBench::residentKiB()
             return line.mid(6).trimmed().split(' ').first().toLongLong();
     }
     return -1;
+}
+
+void SimUpdateBench::chooseOffscreen()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+void SimUpdateBench::quietTrace()
+{
+    qRegisterMetaType<fw_info>("fw_info");
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type != QtDebugMsg && !text.contains(QLatin1String("propagateSizeHints")))
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
 }

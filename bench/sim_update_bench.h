@@ -47,6 +47,12 @@ public:
     // Resident memory of this process, KiB.
     static qint64 residentKiB();
 
+    // Before the QApplication: the offscreen platform unless one is chosen.
+    static void chooseOffscreen();
+    // After it: fw_info for queued calls; the tool's trace, which would drown
+    // the figures, and the offscreen platform's note on every box go quiet.
+    static void quietTrace();
+
 private:
     bool runUntil(const std::function<bool()> &done);
     int m_boxesSeen = 0;

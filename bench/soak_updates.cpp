@@ -14,7 +14,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <cstdio>
 
 using Fault = sim::SimCameraUpdate::Fault;
 
@@ -47,22 +46,14 @@ QByteArray sha1(const QString &path)
         ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1) : QByteArray();
 }
 
-void quietDebug(QtMsgType type, const QMessageLogContext &, const QString &text)
-{
-    // The offscreen platform's note on every box is noise here as well.
-    if (type != QtDebugMsg && !text.contains(QLatin1String("propagateSizeHints")))
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-}
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    SimUpdateBench::chooseOffscreen();
     QApplication app(argc, argv);
-    qRegisterMetaType<fw_info>("fw_info");
-    qInstallMessageHandler(quietDebug);   // the tool's trace would drown the figures
+    SimUpdateBench::quietTrace();
     const int total = qMax(1, app.arguments().value(1, QStringLiteral("200")).toInt());
     QTextStream out(stdout);
 
