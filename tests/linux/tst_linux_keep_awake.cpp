@@ -72,8 +72,9 @@ private slots:
     void acquire()
     {
         QFETCH(QString, bus);
-        QThread serviceThread;
         FakeLogind logind;
+        // Ends before logind goes, also when a failed check returns early.
+        struct ServiceThread : QThread { ~ServiceThread() override { quit(); wait(); } } serviceThread;
         const QString serviceName = QStringLiteral("fake-logind-%1").arg(QTest::currentDataTag());
         if (bus == "refusing" || bus == "granting") {
             logind.refuse = bus == "refusing";
