@@ -114,20 +114,17 @@ void LinuxNotifier::readMounts()
     const QVector<MountEntry> now = parseMountInfo(readAll(m_mountFd));
     const MountChanges changes = compareVolumes(m_mounts, now);
     m_mounts = now;
-    for (const MountEntry &e : changes.left) {
+    const auto postVolume = [this](DeviceEvent::Type type, const MountEntry &e) {
         DeviceEvent event;
-        event.type = DeviceEvent::RemoveComplete;
+        event.type = type;
         event.volume = true;
         event.mountPoint = e.mountPoint;
         post(event);
-    }
-    for (const MountEntry &e : changes.arrived) {
-        DeviceEvent event;
-        event.type = DeviceEvent::Arrival;
-        event.volume = true;
-        event.mountPoint = e.mountPoint;
-        post(event);
-    }
+    };
+    for (const MountEntry &e : changes.left)
+        postVolume(DeviceEvent::RemoveComplete, e);
+    for (const MountEntry &e : changes.arrived)
+        postVolume(DeviceEvent::Arrival, e);
 }
 
 void LinuxNotifier::post(const DeviceEvent &event)
