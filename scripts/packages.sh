@@ -7,6 +7,8 @@ SCREENSHOT_PACKAGES=(xvfb xauth x11-utils imagemagick)
 WINDOWS_GATE_PACKAGES=(git)
 # The cross build for Windows and its tests under wine.
 WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 xz-utils)
+# Building the static Qt for Windows from Debian's source (scripts/build-win-qt.sh).
+WINDOWS_QT_BUILD_PACKAGES=(make perl python3 dpkg-dev xz-utils g++-mingw-w64-x86-64)
 WINDOWS_TEST_PACKAGES=(wine64 wine xvfb xauth)
 WINDOWS_PACKAGE_PACKAGES=(unzip x11-utils imagemagick)
 # Sanitizer build and libFuzzer targets (scripts/reliability.sh).

@@ -5,10 +5,11 @@
 #   bash scripts/windows-build.sh
 #
 # Environment:
-#   TARNHOLM_WIN_QT  an unpacked Qt for Windows (a folder) or its .tar.xz;
-#                    default: the archive in ../shared/qt5-mingw64/ beside
-#                    the repository (else in /work/shared/qt5-mingw64/). An archive is unpacked once into
-#                    ${XDG_CACHE_HOME:-~/.cache}/tarnholm/, keyed by its checksum.
+#   TARNHOLM_WIN_QT  an unpacked Qt for Windows (a folder) or its .tar.xz; an
+#                    archive is unpacked once into the cache folder, keyed by
+#                    its checksum. Without it the script builds the static Qt
+#                    itself, once, into the cache folder (scripts/build-win-qt.sh,
+#                    about 35 minutes on 2 cores).
 #   BUILD_DIR        default build-windows/ in the repository
 #   JOBS             parallel compile jobs (default: the number of cores)
 #   WERROR=0         lets warnings pass (by default they are errors)
@@ -20,20 +21,23 @@ bash "$ROOT/scripts/ensure-packages.sh" "${WINDOWS_BUILD_PACKAGES[@]}"
 
 BUILD_DIR=${BUILD_DIR:-$ROOT/build-windows}
 JOBS=${JOBS:-$(nproc)}
-# The shared folder sits beside the repository; a clone made elsewhere (a
-# fresh checkout in /tmp) still finds the workplace's own.
-QT_ARCHIVE=qt5-mingw64/qt5.15.8-mingw64-static.tar.xz
+CACHE_ROOT=${XDG_CACHE_HOME:-$HOME/.cache}/tarnholm
 QT_SOURCE=${TARNHOLM_WIN_QT:-}
 if [ -z "$QT_SOURCE" ]; then
-    QT_SOURCE=$ROOT/../shared/$QT_ARCHIVE
-    [ -e "$QT_SOURCE" ] || [ ! -e "/work/shared/$QT_ARCHIVE" ] || QT_SOURCE=/work/shared/$QT_ARCHIVE
+    QT_SOURCE=$CACHE_ROOT/qt-win64-built/qt5-mingw64
+    if [ ! -f "$CACHE_ROOT/qt-win64-built/.built" ]; then
+        echo "windows-build: no Qt for Windows given (TARNHOLM_WIN_QT); building it into $QT_SOURCE"
+        rm -rf "$CACHE_ROOT/qt-win64-built"
+        bash "$ROOT/scripts/build-win-qt.sh" "$QT_SOURCE"
+        touch "$CACHE_ROOT/qt-win64-built/.built"
+    fi
 fi
 
 if [ -d "$QT_SOURCE" ]; then
     QT_DIR=$(cd "$QT_SOURCE" && pwd)
 elif [ -f "$QT_SOURCE" ]; then
     sum=$(sha256sum "$QT_SOURCE" | cut -c1-16)
-    CACHE=${XDG_CACHE_HOME:-$HOME/.cache}/tarnholm/qt-win64-$sum
+    CACHE=$CACHE_ROOT/qt-win64-$sum
     if [ ! -f "$CACHE/.unpacked" ]; then
         echo "windows-build: unpacking $QT_SOURCE into $CACHE"
         rm -rf "$CACHE"
