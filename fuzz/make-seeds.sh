@@ -52,3 +52,13 @@ block() { # version major minor patch, year, month, day, mcu a b c
 { dword 0x7fffffff; byte 0; block 9 9 9 65535 255 255 0 0 0; } > "$v/largest-length"
 { dword 43; byte 1; block 2 1 15 2021 7 5 1 0 3; } > "$v/call-fails"
 { dword 43; byte 0; byte 3; byte 4; } > "$v/fewer-bytes-than-claimed"
+
+m=corpus/fuzz_mount_table
+rm -rf "$m" && mkdir -p "$m"
+# The text of a mountinfo file.
+printf '%s\n' '22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw' \
+    '36 22 0:23 / /tmp rw shared:5 - tmpfs tmpfs rw' > "$m/root-and-tmpfs"
+printf '%s\n' '40 22 8:17 / /media/Ostrel\040Cam rw,nosuid shared:7 master:2 - vfat /dev/sdb1 rw' > "$m/escaped-label"
+printf '%s\n' '41 22 0:45 / /home rw - btrfs /dev/sda2 rw' '41 22 0:45 / /home rw - btrfs /dev/sda2 rw' > "$m/btrfs-twice"
+printf '%s' '42 22 8:x / /m rw - vfat /dev/sdc1 rw' > "$m/bad-number-no-newline"
+printf '%s\n' '43 22 8:1 / - vfat /dev/sdd1 rw' '44 22 8:2 / /m rw -' '\134\0' > "$m/malformed"
