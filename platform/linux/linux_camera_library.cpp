@@ -12,12 +12,6 @@ namespace platform {
 
 namespace {
 
-template <typename Fn>
-Fn resolve(void *module, const char *name)
-{
-    return reinterpret_cast<Fn>(::dlsym(module, name));
-}
-
 QString programFolder()
 {
     // The executable's own path, whoever started it and from wherever.
@@ -79,13 +73,10 @@ long LinuxCameraLibrary::load()
     }
     if (!module)
         return NotFound;
-    m_deviceInit = resolve<DeviceInitFn>(module, "FicDeviceInit");
-    m_versionGet = resolve<VersionGetFn>(module, "FicVersionGet");
-    m_updateFwUms = resolve<UpdateFwUmsFn>(module, "FicUpdateFwUms");
-    if (!m_deviceInit || !m_versionGet || !m_updateFwUms) {
-        m_deviceInit = nullptr;
-        m_versionGet = nullptr;
-        m_updateFwUms = nullptr;
+    const bool complete = m_entry.resolve([module](const char *name) {
+        return reinterpret_cast<Entry::AnyFn>(::dlsym(module, name));
+    });
+    if (!complete) {
         ::dlclose(module);
         return MissingFunction;
     }
@@ -99,7 +90,7 @@ long LinuxCameraLibrary::deviceInit(IBaseFilter *filter, unsigned long *context)
     if (device.isEmpty())
         return NoDevice;
     const long status = load();
-    return status != 0 ? status : m_deviceInit(device.constData(), context);
+    return status != 0 ? status : m_entry.deviceInit(device.constData(), context);
 }
 
 long LinuxCameraLibrary::versionGet(IBaseFilter *filter, unsigned long context,
@@ -109,7 +100,7 @@ long LinuxCameraLibrary::versionGet(IBaseFilter *filter, unsigned long context,
     if (device.isEmpty())
         return NoDevice;
     const long status = load();
-    return status != 0 ? status : m_versionGet(device.constData(), context, block, length);
+    return status != 0 ? status : m_entry.versionGet(device.constData(), context, block, length);
 }
 
 long LinuxCameraLibrary::updateFwUms(IBaseFilter *filter, unsigned long context)
@@ -118,7 +109,7 @@ long LinuxCameraLibrary::updateFwUms(IBaseFilter *filter, unsigned long context)
     if (device.isEmpty())
         return NoDevice;
     const long status = load();
-    return status != 0 ? status : m_updateFwUms(device.constData(), context);
+    return status != 0 ? status : m_entry.updateFwUms(device.constData(), context);
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/camera_library.h"
+#include "platform/vendor_entry_points.h"
 
 #include <QString>
 #include <QStringList>
@@ -44,18 +45,14 @@ public:
     QStringList folders() const { return m_folders; }
 
 private:
-    using DeviceInitFn = long (*)(const char *, unsigned long *);
-    using VersionGetFn = long (*)(const char *, unsigned long, unsigned char *, int *);
-    using UpdateFwUmsFn = long (*)(const char *, unsigned long);
+    using Entry = VendorEntryPoints<const char *>;
 
     // 0 when all three functions are at hand, otherwise why not.
     long load();
 
     QStringList m_folders;
     void *m_module = nullptr;
-    DeviceInitFn m_deviceInit = nullptr;
-    VersionGetFn m_versionGet = nullptr;
-    UpdateFwUmsFn m_updateFwUms = nullptr;
+    Entry m_entry;
 };
 
 } // namespace platform

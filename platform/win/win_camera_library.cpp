@@ -4,17 +4,6 @@
 
 namespace platform {
 
-namespace {
-
-template <typename Fn>
-Fn resolve(HMODULE module, const char *name)
-{
-    // Through void(*)() so the compiler accepts the change of signature.
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-} // namespace
-
 WinCameraLibrary::~WinCameraLibrary()
 {
     if (m_module)
@@ -34,13 +23,11 @@ long WinCameraLibrary::load()
                                         | LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!module)
         return ERROR_MOD_NOT_FOUND;
-    m_deviceInit = resolve<DeviceInitFn>(module, "FicDeviceInit");
-    m_versionGet = resolve<VersionGetFn>(module, "FicVersionGet");
-    m_updateFwUms = resolve<UpdateFwUmsFn>(module, "FicUpdateFwUms");
-    if (!m_deviceInit || !m_versionGet || !m_updateFwUms) {
-        m_deviceInit = nullptr;
-        m_versionGet = nullptr;
-        m_updateFwUms = nullptr;
+    // Through AnyFn so the compiler accepts the change of signature.
+    const bool complete = m_entry.resolve([module](const char *name) {
+        return reinterpret_cast<Entry::AnyFn>(GetProcAddress(module, name));
+    });
+    if (!complete) {
         FreeLibrary(module);
         return ERROR_PROC_NOT_FOUND;
     }
@@ -51,20 +38,20 @@ long WinCameraLibrary::load()
 long WinCameraLibrary::deviceInit(IBaseFilter *filter, unsigned long *context)
 {
     const long status = load();
-    return status != 0 ? status : m_deviceInit(filter, context);
+    return status != 0 ? status : m_entry.deviceInit(filter, context);
 }
 
 long WinCameraLibrary::versionGet(IBaseFilter *filter, unsigned long context,
                                   unsigned char *block, int *length)
 {
     const long status = load();
-    return status != 0 ? status : m_versionGet(filter, context, block, length);
+    return status != 0 ? status : m_entry.versionGet(filter, context, block, length);
 }
 
 long WinCameraLibrary::updateFwUms(IBaseFilter *filter, unsigned long context)
 {
     const long status = load();
-    return status != 0 ? status : m_updateFwUms(filter, context);
+    return status != 0 ? status : m_entry.updateFwUms(filter, context);
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/camera_library.h"
+#include "platform/vendor_entry_points.h"
 
 namespace platform {
 
@@ -17,17 +18,13 @@ public:
     long updateFwUms(IBaseFilter *filter, unsigned long context) override;
 
 private:
-    using DeviceInitFn = long (*)(IBaseFilter *, unsigned long *);
-    using VersionGetFn = long (*)(IBaseFilter *, unsigned long, unsigned char *, int *);
-    using UpdateFwUmsFn = long (*)(IBaseFilter *, unsigned long);
+    using Entry = VendorEntryPoints<IBaseFilter *>;
 
     // 0 when all three functions are at hand, otherwise why not.
     long load();
 
     void *m_module = nullptr;   // HMODULE
-    DeviceInitFn m_deviceInit = nullptr;
-    VersionGetFn m_versionGet = nullptr;
-    UpdateFwUmsFn m_updateFwUms = nullptr;
+    Entry m_entry;
 };
 
 } // namespace platform
