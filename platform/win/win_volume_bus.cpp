@@ -51,4 +51,9 @@ void WinVolumeBus::close(VolumeHandle handle)
     ::CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
+QString WinVolumeBus::usbPort(const QString &)
+{
+    return QString();
+}
+
 } // namespace platform
