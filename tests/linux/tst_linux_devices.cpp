@@ -352,6 +352,62 @@ private slots:
         QCOMPARE(boxLines(closer.boxes), QString());
     }
 
+    // Two "Ostrel Camera"s on USB ports 1-2 and 1-3, the second updated: after the
+    // update the window finds it again by its port, whatever node it comes back as.
+    void sameNamedCameras_data()
+    {
+        QTest::addColumn<bool>("onPorts");
+        QTest::addColumn<bool>("swapped");    // the nodes come back the other way round
+        QTest::addColumn<int>("found");       // the item taken for the updated camera
+        QTest::newRow("nodes as they were") << true << false << 1;
+        QTest::newRow("nodes swapped") << true << true << 0;
+        // Neither is told apart: neither is read.
+        QTest::newRow("on no USB device") << false << false << -1;
+    }
+    void sameNamedCameras()
+    {
+        QFETCH(bool, onPorts);
+        QFETCH(bool, swapped);
+        UdevTestbed bed;
+        QByteArray ifaces[2];
+        for (int i = 0; i < 2; ++i) {
+            const QByteArray port = bed.add("usb", i ? "1-3" : "1-2", QByteArray(), {}, {"DEVTYPE", "usb_device"});
+            ifaces[i] = bed.add("usb", i ? "1-3:1.0" : "1-2:1.0", port, {}, {"DEVTYPE", "usb_interface"});
+        }
+        QByteArray nodes[2];
+        const auto plug = [&](bool reversed) {
+            for (int i = 0; i < 2; ++i) {
+                const QByteArray n = QByteArray::number(i);
+                nodes[i] = bed.add("video4linux", "video" + n, onPorts ? ifaces[reversed ? 1 - i : i] : QByteArray(),
+                                   {"dev", "81:" + n}, {"DEVNAME", "/dev/video" + n, "ID_V4L_PRODUCT", "Ostrel Camera",
+                                                        "ID_V4L_CAPABILITIES", ":capture:"});
+            }
+        };
+        plug(false);
+        SimFixture sim;
+        LinuxCaptureDevices capture;
+        LinuxCameraLibrary library(StandinFull);
+        Platform p = current();
+        p.capture = &capture;
+        p.camera = &library;
+        install(p);
+        QTemporaryDir work;
+        QFile firmware(work.filePath("fw.img"));
+        QVERIFY(firmware.open(QIODevice::WriteOnly) && firmware.write("image") == 5);
+        firmware.close();
+        Tarnholm w;
+        QCOMPARE(w.ui.DeviceList->count(), 2);
+        w.ui.DeviceList->setCurrentIndex(1);
+        w.ui.EditFwFile->setText(firmware.fileName());
+        w.ui.BtnLoadFw->click();
+        QCOMPARE(w.ui.DeviceList->count(), 0);   // switched
+        for (const QByteArray &node : nodes)
+            umockdev_testbed_remove_device(bed.bed, node);
+        plug(swapped);
+        w.RefreshDeviceList();
+        QTEST(w.FindUpdatedCamera(), "found");
+    }
+
     // One whole update in real time: the stand-in's switch call mounts the
     // camera's drive, and the test plays the rest of the camera.
     void wholeUpdate_data()
