@@ -3,6 +3,7 @@
 #include "app/tarnholm.h"
 #include "platform/sim/sim_devices.h"
 #include "platform/win/device_change_decoder.h"
+#include "platform/win/usb_location.h"
 #include "storage/bus_check.h"
 #include "support/box_text.h"
 
@@ -175,6 +176,51 @@ private slots:
             seen += found ? " found" : " not found";
         QCOMPARE(seen, QString("EAZ[ found not found not found found"));
         QCOMPARE(debug.lines(), (QStringList{kGuid, kGuid, kGuid, "00000001" + kGuid.mid(8)}));
+    }
+
+    // Location paths as Windows reports them (DEVPKEY_Device_LocationPaths, a string
+    // list): the USB port they name. The camera's UVC device and its mass-storage
+    // device, other ids on one port, share the paths and so the port.
+    void usbLocation_data()
+    {
+        QTest::addColumn<QString>("list");   // the strings, "|" for each NUL
+        QTest::addColumn<QString>("port");
+        const QString hub = "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)#USB(3)";
+        QTest::newRow("device behind a hub") << hub + "||" << hub;
+        QTest::newRow("on the root hub") << "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(7)||"
+                                         << "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(7)";
+        QTest::newRow("an interface's path") << hub + "#USBMI(0)||" << hub;
+        QTest::newRow("ACPI path first") << "ACPI(_SB_)#ACPI(PCI0)#ACPI(XHC_)#ACPI(RHUB)#ACPI(HS03)|" + hub + "||"
+                                         << hub;
+        QTest::newRow("the root hub itself") << "PCIROOT(0)#PCI(1400)#USBROOT(0)||" << "";
+        QTest::newRow("no USB in it") << "PCIROOT(0)#PCI(1F02)#ATA(C0T0L0)||" << "";
+        QTest::newRow("empty list") << "|" << "";
+        // A string without its NUL may be cut short, naming the hub's port: dropped.
+        QTest::newRow("no final NULs") << hub << "";
+        QTest::newRow("cut short after a whole string") << hub + "|PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)" << hub;
+        QTest::newRow("port text split by a NUL") << "PCIROOT(0)#PCI(1400)#USBROOT(0)|#USB(2)||" << "";
+    }
+    void usbLocation()
+    {
+        QFETCH(QString, list);
+        const QString units = QString(list).replace('|', QChar(0));
+        QTEST(platform::usblocation::portFromLocationPaths(
+                  platform::usblocation::splitStringList(units.utf16(), units.size())), "port");
+    }
+
+    // Instance IDs met walking up from a capture interface or a disk: only a whole
+    // USB device carries the port.
+    void usbDeviceIds()
+    {
+        QStringList whole;
+        for (const char *id : {"USB\\VID_2E4F&PID_0C01\\5&1A2B3C4D&0&3",
+                               "usb\\vid_2e4f&pid_0c01\\OSTREL0001",
+                               "USB\\VID_2E4F&PID_0C01&MI_00\\6&2B3C4D5E&0&0000",
+                               "USBSTOR\\DISK&VEN_OSTREL&PROD_CAMERA&REV_1.00\\7&1&0",
+                               "USB\\ROOT_HUB30\\4&1B2C3D4E&0&0", "SWD\\MMDEVAPI\\X", ""})
+            whole << (platform::usblocation::isUsbDevice(QString::fromLatin1(id)) ? "1" : "0");
+        // A root hub is a USB device too; its location paths name no port.
+        QCOMPARE(whole.join(""), QString("1100100"));
     }
 
     // Drive E on a bus, opened after some failures (-1: never), its query failing with an

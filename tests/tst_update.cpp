@@ -1,6 +1,7 @@
 // Updates: the window's side on its own (where the Update click stops, the worker's
 // codes, the file dialog), then whole updates on the simulated machine and clock.
 #include "app/tarnholm.h"
+#include "platform/sim/demo_panel.h"
 #include "platform/sim/demo_world.h"
 #include "platform/sim/gui_thread.h"
 #include "platform/sim/sim_camera_update.h"
@@ -458,6 +459,27 @@ private slots:
                      + QStringLiteral("%1 drive%2 left alone").arg(leftAlone.size())
                            .arg(leftAlone.size() == 1 ? "" : "s"),
                  crowd.outcome);
+    }
+
+    // The demo's panel plugs a stick in while the camera's drive is awaited and
+    // shows that nothing was written to it.
+    void demoPanelStick()
+    {
+        Bench b;
+        b.sim.world.capture.device(b.cameraId)->usbPort = QStringLiteral("2-1");
+        sim::DemoPanel panel(b.sim.world, b.devices, b.camera);
+        QLabel *stick = panel.findChild<QLabel *>("StickState");
+        QVERIFY(stick);
+        b.camera.onPhase = [&](sim::SimCameraUpdate::Phase phase) {
+            if (phase == sim::SimCameraUpdate::Phase::Switching)
+                b.sim.clock.schedule(500, [&]() { panel.findChild<QPushButton *>("Stick")->click(); });
+        };
+        b.w.ui.EditFwFile->setText(QDir::toNativeSeparators(QFINDTESTDATA("../samples/ostrel-2.2.0.bin")));
+        b.w.ui.BtnLoadFw->click();
+        QVERIFY(b.runUntil([&]() { return !b.boxes.boxes.isEmpty() && g_upgradeStage == 0; }));
+        QTest::qWait(300);   // the panel shows the machine's state four times a second
+        QCOMPARE(boxLines(b.boxes.boxes).section(" [", 0, 0) + " | " + stick->text().section('\n', 0, 0),
+                 QString("Info: Update Successful | on USB port 1-1, no fw.bin written"));
     }
 
     // A file that cannot be copied stops the click before the camera is touched

@@ -1,4 +1,5 @@
 #include "platform/win/win_volume_bus.h"
+#include "platform/win/win_usb_port.h"
 
 #include <windows.h>
 #include <winioctl.h>
@@ -51,9 +52,9 @@ void WinVolumeBus::close(VolumeHandle handle)
     ::CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
-QString WinVolumeBus::usbPort(const QString &)
+QString WinVolumeBus::usbPort(const QString &volumePath)
 {
-    return QString();
+    return usbPortOfVolume(volumePath);
 }
 
 } // namespace platform
