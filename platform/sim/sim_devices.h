@@ -24,16 +24,16 @@ public:
     explicit SimDevices(SimWorld &world);
 
     // Mounts and announces a volume; returns its id in world.volumes, or -1.
-    // A spec without a USB port is plugged into a free one.
+    // A volume described without a USB port is plugged into a free one.
     int plugVolume(const SimVolumeSpec &spec, Identity identity = ByMountPoint);
     // Unmounts it (the directory vanishes) and announces the removal the same
     // way as the arrival was announced. False for an unknown id.
     bool unplugVolume(int volumeId);
 
     // Attaches a capture device and announces its device interface in the
-    // capture class. Any capture device, a camera or not. A spec without a
+    // capture class. Any capture device, a camera or not. One described without a
     // USB port is plugged into a free one; its device path is the interface
-    // name unless the spec names one. Returns a plug id.
+    // name unless its description names one. Returns a plug id.
     int plugCapture(const SimDeviceSpec &spec);
     bool unplugCapture(int plugId);
     QString captureInterfaceName(int plugId) const;
