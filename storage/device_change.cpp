@@ -37,6 +37,13 @@ bool identifyVolume(const DeviceEvent &event, ArrivedVolume *volume)
     return true;
 }
 
+// The USB port of an arrived volume's disk; empty when unknown.
+QString portOf(const DeviceEvent &event, const ArrivedVolume &volume)
+{
+    return platform::current().volumes->usbPort(volume.letter.isNull() ? event.mountPoint
+                                                                       : VolumePathForDrive(volume.letter));
+}
+
 // Whether a removal record names the drive the firmware is copied onto.
 bool namesDrive(const DeviceEvent &event, const QString &drive)
 {
@@ -78,14 +85,8 @@ void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
                 // While the camera's drive is awaited, a USB volume on another
                 // port is someone's stick. Where a port is unknown, the first
                 // USB volume is taken to be the camera's.
-                QString port;
-                if (updateStage == 1 && !updateDeviceIdentity.usbPort.isEmpty())
-                    port = platform::current().volumes->usbPort(
-                        volume.letter.isNull() ? event.mountPoint : VolumePathForDrive(volume.letter));
-                if (updateStage == 1 && !onCameraPort(updateDeviceIdentity.usbPort, port)) {
-                    qDebug().nospace().noquote()
-                        << QString::fromLocal8Bit("Not on the camera's USB port ") + updateDeviceIdentity.usbPort
-                               + QString::fromLocal8Bit(": ") + port;
+                if (updateStage == 1 && !updateDeviceIdentity.usbPort.isEmpty()
+                    && !onCameraPort(updateDeviceIdentity.usbPort, portOf(event, volume))) {
                     ui.EditInfo->append(
                         QString::fromLocal8Bit("Drive %1 is not on the camera's USB port; it is left alone.")
                             .arg(volume.drive));
