@@ -1,5 +1,6 @@
 #pragma once
 #include "app/fw_info.h"
+#include "camera/camera_identity.h"
 #include "platform/com_types.h"
 #include "platform/device_events.h"
 #include "ui_tarnholm.h"
@@ -42,6 +43,10 @@ public:
     IBaseFilter *deviceFilters[10];
     int updateStage;
     QString updateDeviceName;
+    // The updated camera's path and port, recorded with its name at the click.
+    DeviceIdentity updateDeviceIdentity;
+    // The drive the firmware is copied onto: its letter, or its mount point.
+    QString updateDrive;
     QString savedVersion;
     QString savedDate;
     QString currentVersion;
@@ -52,6 +57,12 @@ public:
     void FillDeviceList();
     void RefreshDeviceList();
     bool CheckFwVersionChanged();
+    // The path and port of the device behind a list item; empty when unknown.
+    DeviceIdentity ItemIdentity(int index);
+    // The list item that is the updated camera, found by port, else device
+    // path, else name; -1 when none is, or when only names match and several
+    // items carry it. `matches` (may be null) counts the items that match.
+    int FindUpdatedCamera(int *matches = nullptr);
     bool IsUsbMassStorage(QChar drive);
     // Reacts to one device arrival or removal, whatever backend reported it.
     void HandleDeviceEvent(const platform::DeviceEvent &event);

@@ -64,8 +64,9 @@ int main(int argc, char *argv[])
         {"drive never leaves", Fault::DriveNeverLeaves, true, {"Error: Time Out"}, true},
         {"camera never returns", Fault::CameraNeverReturns, true, {"Error: Time Out"}, true},
         {"drive leaves during the copy", Fault::DriveLeavesDuringCopy, true, lost, false},
+        // Back on its port under another name, it is still the camera that was updated.
         {"returns under another name", Fault::ReturnsUnderAnotherName, true,
-         {"Info: Firmware Version Unchanged"}, true},
+         {"Info: Update Successful"}, true},
     };
     const int kindCount = int(sizeof kinds / sizeof *kinds);
 

@@ -56,29 +56,26 @@ bool Tarnholm::CheckFwVersionChanged()
     if (ui.DeviceList->count() == 0)
         return false;
 
-    for (int i = 0; i < ui.DeviceList->count(); ++i) {
-        if (ui.DeviceList->itemText(i) != updateDeviceName)
-            continue;
+    const int i = FindUpdatedCamera();
+    if (i < 0)
+        return false;
 
-        IBaseFilter *filter = nullptr;
-        if (!versionblock::filterFromItemData(ui.DeviceList->itemData(i, Qt::UserRole), &filter)) {
-            ui.EditInfo->append(QString::fromLocal8Bit("Can't find device.\n"));
-            return false;
-        }
-
-        unsigned char block[FicVersionBlockSize] = {};
-        int length = 0;
-        const versionblock::ReadResult result = versionblock::read(filter, block, &length);
-        if (result != versionblock::ReadResult::Read) {
-            ui.EditInfo->append(messageFor(result));
-            return false;
-        }
-        // A short answer may come from another camera under the same name.
-        if (length < FicVersionMinimum)
-            continue;
-
-        return versionblock::versionText(block) != savedVersion
-            || versionblock::dateText(block) != savedDate;
+    IBaseFilter *filter = nullptr;
+    if (!versionblock::filterFromItemData(ui.DeviceList->itemData(i, Qt::UserRole), &filter)) {
+        ui.EditInfo->append(QString::fromLocal8Bit("Can't find device.\n"));
+        return false;
     }
-    return false;
+
+    unsigned char block[FicVersionBlockSize] = {};
+    int length = 0;
+    const versionblock::ReadResult result = versionblock::read(filter, block, &length);
+    if (result != versionblock::ReadResult::Read) {
+        ui.EditInfo->append(messageFor(result));
+        return false;
+    }
+    if (length < FicVersionMinimum)
+        return false;
+
+    return versionblock::versionText(block) != savedVersion
+        || versionblock::dateText(block) != savedDate;
 }

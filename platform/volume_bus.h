@@ -18,6 +18,9 @@ public:
     // On success sets *busType (STORAGE_BUS_TYPE numbering); else sets *error.
     virtual bool queryBusType(VolumeHandle handle, int *busType, quint32 *error) = 0;
     virtual void close(VolumeHandle handle) = 0;
+    // The USB port the volume's disk is plugged into, written as the capture
+    // devices write theirs; empty when it is on no USB port or cannot be told.
+    virtual QString usbPort(const QString &volumePath) = 0;
 };
 
 } // namespace platform

@@ -37,6 +37,25 @@ bool identifyVolume(const DeviceEvent &event, ArrivedVolume *volume)
     return true;
 }
 
+// The USB port of an arrived volume's disk; empty when unknown.
+QString portOf(const DeviceEvent &event, const ArrivedVolume &volume)
+{
+    return platform::current().volumes->usbPort(volume.letter.isNull() ? event.mountPoint
+                                                                       : VolumePathForDrive(volume.letter));
+}
+
+// Whether a removal record names the drive the firmware is copied onto.
+bool namesDrive(const DeviceEvent &event, const QString &drive)
+{
+    if (drive.size() == 1) {
+        const int bit = drive[0].unicode() - 'A';
+        return bit >= 0 && bit < 26 && (event.unitMask & (1u << bit));
+    }
+    return !drive.isEmpty() && !event.mountPoint.isEmpty()
+        && QDir::cleanPath(QDir::fromNativeSeparators(event.mountPoint))
+               == QDir::cleanPath(QDir::fromNativeSeparators(drive));
+}
+
 void showTransferFailed(QWidget *parent)
 {
     showMessageBox(parent, QMessageBox::Information, QString::fromLocal8Bit("Error"),
@@ -63,8 +82,15 @@ void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
                 qDebug().nospace().noquote() << QString::fromLocal8Bit("This is not a usb mass storage");
             } else {
                 qDebug().nospace().noquote() << QString::fromLocal8Bit("This is a usb mass storage");
-                // The first USB volume while the camera's drive is awaited is taken to be it.
-                if (updateStage == 1) {
+                // While the camera's drive is awaited, a USB volume on another
+                // port is someone's stick. Where a port is unknown, the first
+                // USB volume is taken to be the camera's.
+                if (updateStage == 1 && !updateDeviceIdentity.usbPort.isEmpty()
+                    && !onCameraPort(updateDeviceIdentity.usbPort, portOf(event, volume))) {
+                    ui.EditInfo->append(
+                        QString::fromLocal8Bit("Drive %1 is not on the camera's USB port; it is left alone.")
+                            .arg(volume.drive));
+                } else if (updateStage == 1) {
                     ui.EditInfo->append(QString::fromLocal8Bit("Write file to %1, %2")
                                             .arg(volume.drive,
                                                  QTime::currentTime().toString(Qt::TextDate)));
@@ -74,6 +100,7 @@ void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
                     ui.progressBar->setRange(0, 100);
                     ui.progressBar->setValue(0);
                     updateStage = 2;
+                    updateDrive = volume.drive;
                     emit StartLoadFwThread(info);
                 }
             }
@@ -84,9 +111,14 @@ void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
             qDebug().nospace().noquote() << QString::fromLocal8Bit("USB Camera Device insert ");
             RefreshDeviceList();
             // Only now: the worker goes on at 5 and the version read that
-            // follows looks the camera up in the refreshed list.
+            // follows looks the camera up in the refreshed list. Any other
+            // capture device only refreshes the list.
+            int listed = 0;
+            if (g_upgradeStage.load() == 4)
+                FindUpdatedCamera(&listed);
             int waitingForCamera = 4;
-            g_upgradeStage.compare_exchange_strong(waitingForCamera, 5);
+            if (listed > 0)
+                g_upgradeStage.compare_exchange_strong(waitingForCamera, 5);
             ui.EditInfo->append(QString::fromLocal8Bit("USB Camera Device insert"));
         }
         return;
@@ -95,7 +127,8 @@ void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
     qDebug().nospace().noquote() << QString::fromLocal8Bit("Device remove");
     if (event.plainVolume()) {
         qDebug().nospace().noquote() << QString::fromLocal8Bit("USB_Removed");
-        if (g_upgradeStage.load() == 2)
+        // Only the drive being written to can break the copy.
+        if (g_upgradeStage.load() == 2 && namesDrive(event, updateDrive))
             showTransferFailed(this);
     }
 
@@ -103,9 +136,9 @@ void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
     if (guid_check(g_captureCategory, event.interfaceName)) {
         qDebug().nospace().noquote() << QString::fromLocal8Bit("USB Camera Device Remove!");
         ui.EditInfo->append(QString::fromLocal8Bit("USB Camera Device Remove!"));
+        // While the copy runs the camera is a drive: a capture device leaving
+        // is another device and does not touch the copy.
         RefreshDeviceList();
-        if (g_upgradeStage.load() == 2)
-            showTransferFailed(this);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "app/tarnholm.h"
 #include "platform/sim/sim_devices.h"
 #include "platform/win/device_change_decoder.h"
+#include "platform/win/usb_location.h"
 #include "storage/bus_check.h"
 #include "support/box_text.h"
 
@@ -51,8 +52,11 @@ struct Rig {
         {"USB_Arrived and The USBDisk is: ", "arrived "}, {"This is a usb mass storage", "usb"},
         {"This is not a usb mass storage", "not usb"}};
 
+    int mounted = -1;
+
     Rig()
     {
+        w.updateDeviceName = "Ostrel Camera    ";
         // The job and each refresh (only it removes the marker) go into the trace, in order.
         QObject::disconnect(&w, &Tarnholm::StartLoadFwThread, nullptr, nullptr);
         QObject::connect(&w, &Tarnholm::StartLoadFwThread, [](const fw_info &job) {
@@ -72,8 +76,10 @@ struct Rig {
     // Plays the steps; returns what the operator saw and the trace, unchanged parts left out.
     QString run(const QString &script)
     {
-        for (const QString &step : script.split(", "))
+        for (const QString &step : script.split(", ")) {
             play(step);
+            QCoreApplication::processEvents();
+        }
         QCoreApplication::processEvents();
         QStringList trace = debug.lines(), waits;
         for (const sim::VirtualClock::Sleep &sleep : sim.clock.sleeps())
@@ -95,12 +101,14 @@ struct Rig {
     // Plays one step of a script: "stage:1" sets updateStage, "upgrade:4" g_upgradeStage;
     // "E7" volume E arrives on bus 7 (USB; 11 is SATA), "E7x2" its first two opens fail,
     // "mount" a USB volume known by its mount point, "media"/"net" records with that
-    // flag, "none" one naming no drive, "cam" a webcam arrives, "-E"/"-mount"/
-    // "-cam" removals, "stage1@1500" the update starting while the bus check waits.
+    // flag, "none" one naming no drive, "cam" a webcam arrives, "ostrel" a camera named
+    // as the updated one, "-E"/"-mount" (/media/camera)/"-mounted" (the one plugged by
+    // "mount")/"-cam" removals, "stage1@1500" the update starting while the bus check waits.
     void play(const QString &step)
     {
-        sim::SimDeviceSpec webcam; // any capture device counts, not only the camera
+        sim::SimDeviceSpec webcam, ostrel; // any capture device counts, not only the camera
         webcam.friendlyName = "Integrated Webcam";
+        ostrel.friendlyName = "Ostrel Camera";
         if (step.startsWith("stage:"))
             w.updateStage = step.mid(6).toInt();
         else if (step.startsWith("upgrade:"))
@@ -108,19 +116,23 @@ struct Rig {
         else if (step == "stage1@1500")
             sim.clock.schedule(1500, [this]() { w.updateStage = 1; });
         else if (step == "mount")
-            aliases.prepend({sim.world.volumes.directory(devices.plugVolume({})), "<dir>"});
+            aliases.prepend({sim.world.volumes.directory(mounted = devices.plugVolume({})), "<dir>"});
+        else if (step.startsWith("-") && step.size() == 2 && step[1].isUpper())
+            devices.announceVolume(Event::RemoveComplete, sim::SimDevices::maskOf(step[1]));
         else if (step[0].isUpper())
             devices.plugVolume({step[0], step.mid(1).section('x', 0, 0).toInt(),
                                 step.section('x', 1).toInt()}, sim::SimDevices::ByLetter);
-        else if (step == "cam")
-            aliases.prepend({devices.captureInterfaceName(devices.plugCapture(webcam)), "<dev>"});
+        else if (step == "cam" || step == "ostrel")
+            aliases.prepend({devices.captureInterfaceName(devices.plugCapture(
+                                 step == "cam" ? webcam : ostrel)), "<dev>"});
+        else if (step == "-mounted")
+            devices.unplugVolume(mounted);
         else if (step == "-cam")
             devices.announceInterface(Event::RemoveComplete, kCamera);
         else if (step == "-mount")
             devices.announceMountPoint(Event::RemoveComplete, "/media/camera");
         else // a record for volume E (or none), flags as the OS sets them
-            devices.announceVolume(step == "-E" ? Event::RemoveComplete : Event::Arrival,
-                                   step == "none" ? 0 : 0x10,
+            devices.announceVolume(Event::Arrival, step == "none" ? 0 : 0x10,
                                    step == "media" ? 1 : step == "net" ? 2 : 0);
     }
 };
@@ -164,6 +176,51 @@ private slots:
             seen += found ? " found" : " not found";
         QCOMPARE(seen, QString("EAZ[ found not found not found found"));
         QCOMPARE(debug.lines(), (QStringList{kGuid, kGuid, kGuid, "00000001" + kGuid.mid(8)}));
+    }
+
+    // Location paths as Windows reports them (DEVPKEY_Device_LocationPaths, a string
+    // list): the USB port they name. The camera's UVC device and its mass-storage
+    // device, other ids on one port, share the paths and so the port.
+    void usbLocation_data()
+    {
+        QTest::addColumn<QString>("list");   // the strings, "|" for each NUL
+        QTest::addColumn<QString>("port");
+        const QString hub = "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)#USB(3)";
+        QTest::newRow("device behind a hub") << hub + "||" << hub;
+        QTest::newRow("on the root hub") << "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(7)||"
+                                         << "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(7)";
+        QTest::newRow("an interface's path") << hub + "#USBMI(0)||" << hub;
+        QTest::newRow("ACPI path first") << "ACPI(_SB_)#ACPI(PCI0)#ACPI(XHC_)#ACPI(RHUB)#ACPI(HS03)|" + hub + "||"
+                                         << hub;
+        QTest::newRow("the root hub itself") << "PCIROOT(0)#PCI(1400)#USBROOT(0)||" << "";
+        QTest::newRow("no USB in it") << "PCIROOT(0)#PCI(1F02)#ATA(C0T0L0)||" << "";
+        QTest::newRow("empty list") << "|" << "";
+        // A string without its NUL may be cut short, naming the hub's port: dropped.
+        QTest::newRow("no final NULs") << hub << "";
+        QTest::newRow("cut short after a whole string") << hub + "|PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)" << hub;
+        QTest::newRow("port text split by a NUL") << "PCIROOT(0)#PCI(1400)#USBROOT(0)|#USB(2)||" << "";
+    }
+    void usbLocation()
+    {
+        QFETCH(QString, list);
+        const QString units = QString(list).replace('|', QChar(0));
+        QTEST(platform::usblocation::portFromLocationPaths(
+                  platform::usblocation::splitStringList(units.utf16(), units.size())), "port");
+    }
+
+    // Instance IDs met walking up from a capture interface or a disk: only a whole
+    // USB device carries the port.
+    void usbDeviceIds()
+    {
+        QStringList whole;
+        for (const char *id : {"USB\\VID_2E4F&PID_0C01\\5&1A2B3C4D&0&3",
+                               "usb\\vid_2e4f&pid_0c01\\OSTREL0001",
+                               "USB\\VID_2E4F&PID_0C01&MI_00\\6&2B3C4D5E&0&0000",
+                               "USBSTOR\\DISK&VEN_OSTREL&PROD_CAMERA&REV_1.00\\7&1&0",
+                               "USB\\ROOT_HUB30\\4&1B2C3D4E&0&0", "SWD\\MMDEVAPI\\X", ""})
+            whole << (platform::usblocation::isUsbDevice(QString::fromLatin1(id)) ? "1" : "0");
+        // A root hub is a USB device too; its location paths name no port.
+        QCOMPARE(whole.join(""), QString("1100100"));
     }
 
     // Drive E on a bus, opened after some failures (-1: never), its query failing with an
@@ -228,23 +285,37 @@ private slots:
         row("mount point", "stage:1, mount", copied.arg("1000", "<dir>", dir, ""));
         for (const char *ignored : {"media", "net", "none"})
             row(ignored, QString("stage:1, ") + ignored, "stages 1/0\n-, GUID");
-        // Refreshed before the worker may go on (4 -> 5).
-        const QString webcamIn = "stages 0/%2\nlog [USB Camera Device insert]\n<dev>, GUID, "
+        // Another capture device only refreshes the list; the wait ends once the
+        // list holds the updated camera, refreshed before the worker may go on (4 -> 5).
+        const QString webcamIn = "stages 0/%1\nlog [USB Camera Device insert]\n<dev>, GUID, "
                                  "USB Camera Device insert , [refresh at %1, 0 boxes, log []]";
         for (const int upgrade : {4, 0, 3}) // awaited after the copy, no update, drive still there
             row(QString("webcam at %1").arg(upgrade), QString("upgrade:%1, cam").arg(upgrade),
-                webcamIn.arg(upgrade).arg(upgrade == 4 ? 5 : upgrade));
+                webcamIn.arg(upgrade));
+        row("camera of that name at 4", "upgrade:4, ostrel", "stages 0/5\nlog [USB Camera Device insert]\n"
+            "<dev>, GUID, USB Camera Device insert , [refresh at 4, 0 boxes, log []]");
+        // Only the update's own drive leaving breaks the copy.
         const QString box = "Error: Transfer Failed [information, OK, on TarnholmClass]\n";
+        const QString ownE = copied.arg("1000", "E", "E:\\", "").replace("stages 2/0", "stages 2/%1")
+            + ", Device remove, USB_Removed, -, GUID";
         const QString volumeOut = "stages 0/%1\n%2Device remove, USB_Removed, -, GUID";
-        row("mount point out at 2", "upgrade:2, -mount", volumeOut.arg(2).arg(box));
+        row("other mount point out at 2", "upgrade:2, -mount", volumeOut.arg(2).arg(""));
+        row("own mount point out at 2", "stage:1, mount, upgrade:2, -mounted",
+            copied.arg("1000", "<dir>", dir, "").replace("stages 2/0", "stages 2/2")
+                    .replace("]\narrived", "]\n" + box + "arrived")
+                + ", Device remove, USB_Removed, -, GUID");
         for (const int upgrade : {2, 3, 4}) // copying, copy done, drive gone
-            row(QString("volume out at %1").arg(upgrade), QString("upgrade:%1, -E").arg(upgrade),
-                volumeOut.arg(upgrade).arg(upgrade == 2 ? box : ""));
-        const QString cameraOut = "stages 0/%1\nlog [USB Camera Device Remove!]\n%2Device remove, "
+            row(QString("own volume out at %1").arg(upgrade),
+                QString("stage:1, E7, upgrade:%1, -E").arg(upgrade),
+                ownE.arg(upgrade).replace("]\narrived", upgrade == 2 ? "]\n" + box + "arrived" : "]\narrived"));
+        row("other volume out at 2", "stage:1, E7, upgrade:2, -F", ownE.arg(2));
+        const QString cameraOut = "stages 0/%1\nlog [USB Camera Device Remove!]\nDevice remove, "
                                   "<dev>, GUID, USB Camera Device Remove!, "
                                   "[refresh at %1, 0 boxes, log [USB Camera Device Remove!]]";
-        row("camera out at 2", "upgrade:2, -cam", cameraOut.arg(2).arg(box));
-        row("camera out at 4", "upgrade:4, -cam", cameraOut.arg(4).arg(""));
+        // While the copy runs the camera is a drive: a capture device leaving is another.
+        for (const int upgrade : {2, 4})
+            row(QString("camera out at %1").arg(upgrade), QString("upgrade:%1, -cam").arg(upgrade),
+                cameraOut.arg(upgrade));
     }
     void events()
     {

@@ -1,7 +1,9 @@
 // Updates: the window's side on its own (where the Update click stops, the worker's
 // codes, the file dialog), then whole updates on the simulated machine and clock.
 #include "app/tarnholm.h"
+#include "platform/sim/demo_panel.h"
 #include "platform/sim/demo_world.h"
+#include "platform/sim/gui_thread.h"
 #include "platform/sim/sim_camera_update.h"
 #include "platform/sim/sim_devices.h"
 #include "support/box_text.h"
@@ -108,6 +110,16 @@ struct Bench {
     }
 };
 
+// The block of an "Ostrel Camera" running version "a.b.c" (the demo camera's date).
+static QByteArray versionOf(const QString &version)
+{
+    sim::FirmwareVersion v = sim::demoCameraFirmware();
+    v.major = version.section('.', 0, 0).toInt();
+    v.minor = version.section('.', 1, 1).toInt();
+    v.patch = version.section('.', 2, 2).toInt();
+    return sim::versionBlock(v);
+}
+
 // An ended update as Bench::outcome() shows it: idle, the buttons enabled,
 // the camera listed unless it left and was not seen back.
 static QString ending(QStringList boxes, const QString &trail, int bar)
@@ -119,6 +131,22 @@ static QString ending(QStringList boxes, const QString &trail, int bar)
     return (boxes << "log: " + trail).join('\n')
         + QStringLiteral("\nbar %1 | stages 0/0 | buttons 111 | cameras %2").arg(bar).arg(listed);
 }
+
+// An update amid other devices: the "Ostrel Camera"s on the machine by version (the
+// first is the bench's), which of them is updated, whether they carry USB ports and
+// device paths, the image ("plain": no image), the camera's fault, what happens when
+// ("when:what": before the click, while the drive is awaited, during the copy, while
+// the camera reboots), and what the operator saw with what the stick holds.
+struct Crowd {
+    QStringList versions;
+    int updated;
+    bool identified;
+    QString image;
+    QString events;
+    QString outcome;
+    Fault fault = Fault::None;
+};
+Q_DECLARE_METATYPE(Crowd)
 
 class Update : public QObject {
     Q_OBJECT
@@ -285,6 +313,173 @@ private slots:
         file.open(QIODevice::ReadOnly);
         const bool complete = run.fault != Fault::DriveLeavesDuringCopy && run.pathAfterClick.isEmpty();
         QCOMPARE(b.flashed, complete ? file.readAll() : QByteArray());
+    }
+
+    void otherDevices_data()
+    {
+        QTest::addColumn<Crowd>("crowd");
+        const QStringList one{"2.1.15"}, two{"2.1.15", "2.0.3"};
+        QStringList eleven;
+        for (int i = 0; i < 11; ++i)
+            eleven << "2.1.15";
+        const QString success("Info: Update Successful"), unchanged("Info: Firmware Version Unchanged");
+        const QString lost("Error: Transfer Failed + Error: Write Firmware File Error");
+        const QString untouched(" | stick fw.bin (5) | ");
+        QTest::newRow("stick plugged in while the drive is awaited")
+            << Crowd{one, 1, true, "newer", "awaited:stick", success + untouched + "1 drive left alone"};
+        // Where the camera's port is unknown, the first USB volume is taken: the stick.
+        QTest::newRow("the same, the camera's port unknown")
+            << Crowd{one, 1, false, "newer", "awaited:stick",
+                     "Error: Time Out | stick fw.bin (IMAGE), update/ | 0 drives left alone"};
+        QTest::newRow("stick pulled during the copy")
+            << Crowd{one, 1, true, "newer", "start:stick, copy:-stick", success + " | gone | 0 drives left alone"};
+        QTest::newRow("webcam unplugged during the copy")
+            << Crowd{one, 1, true, "newer", "start:webcam, copy:-webcam", success + " |  | 0 drives left alone"};
+        QTest::newRow("the camera's own drive pulled during the copy")
+            << Crowd{one, 1, true, "newer", "", lost + " |  | 0 drives left alone", Fault::DriveLeavesDuringCopy};
+        QTest::newRow("webcam plugged in while the camera reboots")
+            << Crowd{one, 1, true, "newer", "reboot:webcam", success + " |  | 0 drives left alone"};
+        QTest::newRow("a storm of sticks and webcams while the camera reboots")
+            << Crowd{one, 1, true, "newer", "reboot:stick, reboot:webcam, reboot:stick, reboot:-webcam, "
+                                            "reboot:webcam",
+                     success + untouched + "0 drives left alone"};
+        QTest::newRow("webcam plugged in, the camera never returns")
+            << Crowd{one, 1, true, "newer", "reboot:webcam", "Error: Time Out |  | 0 drives left alone",
+                     Fault::CameraNeverReturns};
+        // The first camera runs 2.1.15, the updated second 2.0.3.
+        QTest::newRow("two cameras of one name, the second's version unchanged")
+            << Crowd{two, 2, true, "plain", "", unchanged + " |  | 0 drives left alone"};
+        QTest::newRow("two cameras of one name, the second updated")
+            << Crowd{two, 2, true, "newer", "", success + " |  | 0 drives left alone"};
+        // Nothing tells them apart: neither is read.
+        QTest::newRow("two cameras of one name, no ports or paths")
+            << Crowd{two, 2, false, "newer", "", unchanged + " |  | 0 drives left alone"};
+        QTest::newRow("eleven cameras, the tenth updated")
+            << Crowd{eleven, 10, true, "newer", "", success + " |  | 0 drives left alone"};
+        QTest::newRow("eleven cameras, the tenth's version unchanged")
+            << Crowd{eleven, 10, true, "same", "", unchanged + " |  | 0 drives left alone"};
+    }
+    void otherDevices()
+    {
+        QFETCH(Crowd, crowd);
+        Bench b;
+        sim::SimDeviceSpec *first = b.sim.world.capture.device(b.cameraId);
+        first->versionBlock = versionOf(crowd.versions[0]);
+        if (crowd.identified)   // ports from 1-1 up go to what is plugged in below
+            first->usbPort = QStringLiteral("2-1"), first->devicePath = QStringLiteral("\\\\?\\usb#first#{65e8773d-8f56-11d0-a3b9-00a0c9223196}");
+        for (const QString &version : crowd.versions.mid(1)) {
+            sim::SimDeviceSpec spec = b.ostrel;
+            spec.versionBlock = versionOf(version);
+            if (crowd.identified)
+                b.devices.plugCapture(spec);
+            else
+                b.sim.world.capture.attach(spec);
+        }
+        QCoreApplication::processEvents();
+        b.w.RefreshDeviceList();
+        b.w.ui.DeviceList->setCurrentIndex(crowd.updated - 1);
+        QCOMPARE(b.w.currentVersion, crowd.versions[crowd.updated - 1]);
+
+        int stick = -1, webcam = -1;
+        QString stickDir;
+        const auto act = [&](const QString &what) {
+            sim::SimDeviceSpec cam;
+            cam.friendlyName = QStringLiteral("Integrated Webcam");
+            if (what == "stick") {
+                stick = b.devices.plugVolume({});
+                stickDir = b.sim.world.volumes.directory(stick);
+                QFile old(QDir(stickDir).filePath("fw.bin"));   // the stick's own file
+                QVERIFY(old.open(QIODevice::WriteOnly) && old.write("stick") == 5);
+            } else if (what == "-stick") {
+                b.devices.unplugVolume(stick);
+            } else if (what == "webcam") {
+                webcam = b.devices.plugCapture(cam);
+            } else if (what == "-webcam") {
+                b.devices.unplugCapture(webcam);
+            }
+        };
+        QMultiHash<QString, QString> at;   // what happens, by when
+        for (const QString &event : crowd.events.split(", ", Qt::SkipEmptyParts))
+            at.insert(event.section(':', 0, 0), event.section(':', 1));
+        for (const QString &what : at.values("start"))
+            act(what);
+        QCoreApplication::processEvents();
+        b.camera.fault = crowd.fault;
+        b.camera.onPhase = [&](sim::SimCameraUpdate::Phase phase) {
+            const QString when = phase == sim::SimCameraUpdate::Phase::Switching ? "awaited"
+                : phase == sim::SimCameraUpdate::Phase::Rebooting ? "reboot" : "";
+            // Between the camera's leaving and its drive; after the worker has seen the drive go.
+            const QStringList whats = at.values(when);
+            b.sim.clock.schedule(when == "awaited" ? 500 : 2000, [&act, whats]() {
+                for (int i = whats.size() - 1; i >= 0; --i)   // values() lists the last first
+                    act(whats[i]);
+            });
+        };
+        const std::function<void()> pull = b.sim.world.files.onFlush;
+        const QStringList duringCopy = at.values("copy");
+        b.sim.world.files.onFlush = [&act, pull, duringCopy]() {
+            // On the worker thread, once the file is written: the window sees the
+            // events before the copy ends.
+            sim::runOnGuiThreadAndWait([&act, duringCopy]() { for (const QString &what : duringCopy) act(what); });
+            sim::runOnGuiThreadAndWait([]() {});
+            pull();
+        };
+
+        QTemporaryDir dir;
+        QString path = dir.filePath("plain.bin");
+        QFile plain(path);
+        QVERIFY(plain.open(QIODevice::WriteOnly) && plain.write("not an image") > 0);
+        plain.close();
+        if (crowd.image != "plain")
+            path = QFINDTESTDATA(crowd.image == "newer" ? "../samples/ostrel-2.2.0.bin"
+                                                        : "../samples/ostrel-2.1.15.bin");
+        b.w.ui.EditFwFile->setText(QDir::toNativeSeparators(path));
+        b.w.ui.BtnLoadFw->click();
+        const int boxes = crowd.outcome.section(" | ", 0, 0).count(':');
+        QVERIFY(b.runUntil([&]() {
+            return b.boxes.boxes.size() >= boxes && g_upgradeStage == 0 && b.w.updateStage == 0;
+        }));
+        QStringList shown = boxLines(b.boxes.boxes).split('\n', Qt::SkipEmptyParts);
+        for (QString &box : shown)
+            box = box.section(" [", 0, 0);
+        shown.sort();
+        QString holds;   // the stick's files with their sizes, its directories
+        if (!stickDir.isEmpty()) {
+            const QFileInfoList entries = QDir(stickDir).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot);
+            QStringList names;
+            for (const QFileInfo &entry : entries)
+                names << (entry.isDir() ? entry.fileName() + "/"
+                                        : QStringLiteral("%1 (%2)").arg(entry.fileName()).arg(entry.size()));
+            holds = QDir(stickDir).exists() ? "stick " + names.join(", ") : QStringLiteral("gone");
+            holds.replace(QString::number(QFileInfo(path).size()), "IMAGE");
+        }
+        QStringList leftAlone = b.trail.filter("left alone");
+        leftAlone.removeDuplicates();
+        QCOMPARE(shown.join(" + ") + " | " + holds + " | "
+                     + QStringLiteral("%1 drive%2 left alone").arg(leftAlone.size())
+                           .arg(leftAlone.size() == 1 ? "" : "s"),
+                 crowd.outcome);
+    }
+
+    // The demo's panel plugs a stick in while the camera's drive is awaited and
+    // shows that nothing was written to it.
+    void demoPanelStick()
+    {
+        Bench b;
+        b.sim.world.capture.device(b.cameraId)->usbPort = QStringLiteral("2-1");
+        sim::DemoPanel panel(b.sim.world, b.devices, b.camera);
+        QLabel *stick = panel.findChild<QLabel *>("StickState");
+        QVERIFY(stick);
+        b.camera.onPhase = [&](sim::SimCameraUpdate::Phase phase) {
+            if (phase == sim::SimCameraUpdate::Phase::Switching)
+                b.sim.clock.schedule(500, [&]() { panel.findChild<QPushButton *>("Stick")->click(); });
+        };
+        b.w.ui.EditFwFile->setText(QDir::toNativeSeparators(QFINDTESTDATA("../samples/ostrel-2.2.0.bin")));
+        b.w.ui.BtnLoadFw->click();
+        QVERIFY(b.runUntil([&]() { return !b.boxes.boxes.isEmpty() && g_upgradeStage == 0; }));
+        QTest::qWait(300);   // the panel shows the machine's state four times a second
+        QCOMPARE(boxLines(b.boxes.boxes).section(" [", 0, 0) + " | " + stick->text().section('\n', 0, 0),
+                 QString("Info: Update Successful | on USB port 1-1, no fw.bin written"));
     }
 
     // A file that cannot be copied stops the click before the camera is touched

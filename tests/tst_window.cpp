@@ -293,8 +293,11 @@ private slots:
         row("other date", {otherDate}, od, true);
         row("other version", {block(39, {2, 1, 16, 0x07, 0xE5, 7, 5})},
             "Version : 2.1.16\nDate : 2021-07-05", true);
-        row("short answer, second changed", {block(30), otherDate}, QString(), true);
-        row("short answer, second same", {block(30), block(43)}, QString(), false);
+        // Several items of that name and none told apart by port or path: none is read.
+        row("same name twice, not told apart", {block(30), otherDate}, QString(), false);
+        // The updated camera is the second; its port or path finds it.
+        row("same name twice, second by its port", {block(43), otherDate}, vd + mcu, true, "port");
+        row("same name twice, second by its path", {otherDate, block(43)}, od, false, "path");
         row("not back under that text", {otherDate}, od, false, "renamed");
         row("no item", {otherDate}, QString(), false, "no item", notFound);
         row("data not a number", {otherDate}, QString(), false, "bad data", notFound);
@@ -309,8 +312,12 @@ private slots:
         QFETCH(QString, message);
         SimFixture sim;
         QVector<int> ids;
-        for (const QByteArray &b : blocks)
-            ids << sim.world.capture.attach({cam, true, true, b, {}});
+        for (const QByteArray &b : blocks) {
+            // Ports and paths known only where the row tells the cameras apart by one.
+            const QString n = QString::number(ids.size() + 1);
+            ids << sim.world.capture.attach({cam, true, true, b, {}, fault == "port" ? "1-" + n : "",
+                                             fault == "path" ? "\\\\?\\usb#" + n : ""});
+        }
         sim::SimDeviceFaults &faults = sim.world.capture.device(ids[0])->faults;
         faults.deviceInit = fault == "init" ? 4 : 0;
         faults.versionGet = fault == "get" ? 5 : 0;
@@ -325,6 +332,7 @@ private slots:
         w.currentVersion = "9.9.9", w.currentDate = "1999-09-09";
         w.savedVersion = "2.1.15", w.savedDate = "2021-07-05";
         w.updateDeviceName = fault == "renamed" ? cam : listed;
+        w.updateDeviceIdentity = {fault == "path" ? "\\\\?\\USB#2" : "", fault == "port" ? "1-2" : ""};
         const auto seen = [&w]() {   // log | information pane | version | date
             return QStringList{w.ui.EditInfo->toPlainText(), w.ui.DeviceInfo->toPlainText(),
                                w.currentVersion, w.currentDate}.join(" | ");

@@ -71,6 +71,10 @@ void Tarnholm::on_BtnLoadFw_clicked()
     }
 
     updateDeviceName = ui.DeviceList->itemText(index);
+    // The camera's drive, its return and the check after the update are told
+    // from other devices by this.
+    updateDeviceIdentity = ItemIdentity(index);
+    updateDrive.clear();
     savedVersion = currentVersion;
     savedDate = currentDate;
 

@@ -1,4 +1,5 @@
 #include "platform/linux/linux_capture.h"
+#include "platform/linux/usb_port.h"
 
 #include <QString>
 #include <QVector>
@@ -24,6 +25,7 @@ struct VideoMoniker {
     bool hasName = false;
     QString name;
     QByteArray node;
+    QString usbPort;
 };
 
 struct VideoFilter {
@@ -38,6 +40,7 @@ struct Found {
     QByteArray node;
     bool hasName;
     QString name;
+    QString usbPort;
 };
 
 // What VIDIOC_QUERYCAP tells of a node; `ok` false when it cannot be asked.
@@ -96,6 +99,7 @@ bool describe(udev_device *device, Found *found)
         name = QString::fromUtf8(attr).trimmed();
     found->hasName = !name.isEmpty();
     found->name = name;
+    found->usbPort = usbPortOf(device);
     return true;
 }
 
@@ -154,6 +158,7 @@ int LinuxCaptureDevices::enumerate(IMoniker **monikers, IBaseFilter **filters, i
         moniker->hasName = found.hasName;
         moniker->name = found.name;
         moniker->node = found.node;
+        moniker->usbPort = found.usbPort;
         auto *filter = new VideoFilter;
         filter->node = found.node;
         monikers[count] = reinterpret_cast<IMoniker *>(moniker);
@@ -173,6 +178,10 @@ DeviceProperties LinuxCaptureDevices::readProperties(IMoniker *moniker)
     props.hasFriendlyName = m->hasName;
     props.friendlyName = m->name;
     props.hasDevicePath = !m->node.isEmpty();
+    // The node is handed out afresh at each arrival ("/dev/video2" may come
+    // back as "/dev/video4"), so it names no device for good: only the port
+    // tells one camera from another of the same name.
+    props.usbPort = m->usbPort;
     return props;
 }
 

@@ -14,7 +14,8 @@ namespace platform {
 // The IMoniker and IBaseFilter pointers handed out point to small objects of
 // this class's own: each holds one reference and is freed by its release().
 // The moniker answers "FriendlyName" (the udev product name, else the V4L2
-// card name) and "DevicePath" (the device node, e.g. "/dev/video2"); the
+// card name), "DevicePath" (the device node, e.g. "/dev/video2") and the
+// USB port of the device (usb_port.h), but no device path text; the
 // filter carries the device node for the vendor library, read with
 // devicePath().
 class LinuxCaptureDevices : public CaptureDevices {

@@ -1,4 +1,5 @@
 #include "platform/linux/linux_volume_bus.h"
+#include "platform/linux/usb_port.h"
 
 #include <QFile>
 
@@ -64,6 +65,11 @@ int busOf(udev_device *device)
     return bus;
 }
 
+QByteArray blockSyspath(dev_t device)
+{
+    return "/sys/dev/block/" + QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
+}
+
 } // namespace
 
 LinuxVolumeBus::LinuxVolumeBus(struct udev *context)
@@ -101,9 +107,7 @@ bool LinuxVolumeBus::queryBusType(VolumeHandle handle, int *busType, quint32 *er
     }
     // No entry under /sys/dev/block (tmpfs, proc, a network file system):
     // nothing there can be a USB drive.
-    const QByteArray syspath = "/sys/dev/block/" + QByteArray::number(major(st.st_dev)) + ':'
-                               + QByteArray::number(minor(st.st_dev));
-    udev_device *device = udev_device_new_from_syspath(m_udev, syspath.constData());
+    udev_device *device = udev_device_new_from_syspath(m_udev, blockSyspath(st.st_dev).constData());
     if (!device) {
         *busType = BusTypeUnknown;
         return true;
@@ -116,6 +120,19 @@ bool LinuxVolumeBus::queryBusType(VolumeHandle handle, int *busType, quint32 *er
 void LinuxVolumeBus::close(VolumeHandle handle)
 {
     ::close(static_cast<int>(handle));
+}
+
+QString LinuxVolumeBus::usbPort(const QString &volumePath)
+{
+    struct stat st;
+    if (!m_udev || ::stat(QFile::encodeName(volumePath).constData(), &st) != 0)
+        return QString();
+    udev_device *device = udev_device_new_from_syspath(m_udev, blockSyspath(st.st_dev).constData());
+    if (!device)
+        return QString();
+    const QString port = usbPortOf(device);
+    udev_device_unref(device);
+    return port;
 }
 
 } // namespace platform

@@ -35,6 +35,8 @@ public:
     VolumeHandle open(const QString &volumePath, quint32 *error) override;
     bool queryBusType(VolumeHandle handle, int *busType, quint32 *error) override;
     void close(VolumeHandle handle) override;
+    // The USB port of the block device under the mount point (usb_port.h).
+    QString usbPort(const QString &volumePath) override;
 
 private:
     struct udev *m_udev = nullptr;

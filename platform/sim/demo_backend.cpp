@@ -12,15 +12,16 @@ class DemoBackend : public platform::Backend {
 public:
     DemoBackend() : world(&clock)
     {
-        // A laptop's own webcam, which the tool leaves alone, and one camera.
+        // A laptop's own webcam, which the tool leaves alone, and one camera,
+        // each on a USB port of its own (nothing listens yet).
         sim::SimDeviceSpec webcam;
         webcam.friendlyName = QStringLiteral("Integrated Webcam");
-        world.capture.attach(webcam);
+        devices.plugCapture(webcam);
 
         sim::SimDeviceSpec camera;
         camera.friendlyName = QStringLiteral("Ostrel Camera");
         camera.versionBlock = sim::versionBlock(sim::demoCameraFirmware());
-        world.capture.attach(camera);
+        devices.plugCapture(camera);
 
         world.install();
 

@@ -41,10 +41,15 @@ DemoPanel::DemoPanel(SimWorld &world, SimDevices &devices, SimCameraUpdate &came
 
     m_cameraButton = new QPushButton(this);
     m_stickButton = new QPushButton(this);
+    m_stickButton->setObjectName(QStringLiteral("Stick"));
     m_fault = new QComboBox(this);
     m_fault->setObjectName(QStringLiteral("Fault"));
     for (const FaultChoice &choice : Faults)
         m_fault->addItem(QString::fromLatin1(choice.text));
+    m_stickState = new QLabel(this);
+    m_stickState->setObjectName(QStringLiteral("StickState"));
+    m_stickState->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_stickState->setWordWrap(true);
     m_state = new QLabel(this);
     m_state->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_state->setWordWrap(true);
@@ -60,7 +65,9 @@ DemoPanel::DemoPanel(SimWorld &world, SimDevices &devices, SimCameraUpdate &came
         }
     }
     QLabel *hint = new QLabel(
-        QStringLiteral("The camera runs firmware 2.1.15. Sample images: %1")
+        QStringLiteral("The camera runs firmware 2.1.15. Sample images: %1. "
+                       "A stick plugged in during an update sits on another USB port "
+                       "than the camera, and the tool leaves it alone.")
             .arg(QDir::toNativeSeparators(samples)), this);
     hint->setTextInteractionFlags(Qt::TextSelectableByMouse);
     hint->setWordWrap(true);
@@ -68,6 +75,7 @@ DemoPanel::DemoPanel(SimWorld &world, SimDevices &devices, SimCameraUpdate &came
     QFormLayout *form = new QFormLayout;
     form->addRow(QStringLiteral("Second camera:"), m_cameraButton);
     form->addRow(QStringLiteral("USB stick:"), m_stickButton);
+    form->addRow(QString(), m_stickState);
     form->addRow(QStringLiteral("Camera fault:"), m_fault);
     form->addRow(QStringLiteral("Camera now:"), m_state);
     QVBoxLayout *layout = new QVBoxLayout(this);
@@ -143,6 +151,18 @@ void DemoPanel::showState()
     if (drive >= 0)
         state += QStringLiteral("\n(drive at %1)").arg(m_world.volumes.directory(drive));
     m_state->setText(state);
+
+    // A stick on another port is left alone during an update: this shows it.
+    QString stick = QStringLiteral("not plugged in");
+    if (const SimVolumeSpec *spec = m_stick < 0 ? nullptr : m_world.volumes.spec(m_stick)) {
+        const QDir dir(m_world.volumes.directory(m_stick));
+        stick = QStringLiteral("on USB port %1, %2\n(at %3)")
+                    .arg(spec->usbPort,
+                         dir.exists(QStringLiteral("fw.bin")) ? QStringLiteral("holds a fw.bin")
+                                                              : QStringLiteral("no fw.bin written"),
+                         dir.path());
+    }
+    m_stickState->setText(stick);
 }
 
 } // namespace sim

@@ -12,7 +12,8 @@ class SimDevices;
 class SimWorld;
 
 // The demo's second window: plugs a second camera or a USB stick in and out
-// of the simulated machine, and sets what goes wrong in the camera's update.
+// of the simulated machine (each on a USB port of its own), shows what the
+// stick holds, and sets what goes wrong in the camera's update.
 class DemoPanel : public QWidget {
     Q_OBJECT
 public:
@@ -31,6 +32,7 @@ private:
     QPushButton *m_stickButton;
     QComboBox *m_fault;
     QLabel *m_state;
+    QLabel *m_stickState;
     int m_secondCamera = -1;   // plug id while plugged
     int m_stick = -1;          // volume id while plugged
 };

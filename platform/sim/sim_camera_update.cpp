@@ -12,8 +12,11 @@ namespace sim {
 
 namespace {
 
-QString interfaceNameOf(int deviceId)
+// The device path it was plugged in with, else one of a USB video device's shape.
+QString interfaceNameOf(const SimDeviceSpec &spec, int deviceId)
 {
+    if (!spec.devicePath.isEmpty())
+        return spec.devicePath;
     // Shaped like a USB video device's interface path; the GUID is the class.
     return QStringLiteral("\\\\?\\USB#VID_2E4F&PID_0C01#OSTREL%1"
                           "#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\GLOBAL")
@@ -58,8 +61,8 @@ long SimCameraUpdate::request(int deviceId)
     run->deviceId = deviceId;
     run->spec = *spec;
     m_current = run;
-    m_phase = Phase::Switching;
     after(timings.leaveMs, &SimCameraUpdate::leave, run);
+    enter(Phase::Switching);
     return 0;
 }
 
@@ -77,7 +80,7 @@ void SimCameraUpdate::leave(std::shared_ptr<Run> run)
 {
     m_world.capture.detach(run->deviceId);
     m_devices.announceInterface(platform::DeviceEvent::RemoveComplete,
-                                interfaceNameOf(run->deviceId));
+                                interfaceNameOf(run->spec, run->deviceId));
     if (fault == Fault::DriveNeverArrives)
         return;
     after(timings.driveArrivalMs, &SimCameraUpdate::arrive, run);
@@ -89,11 +92,12 @@ void SimCameraUpdate::arrive(std::shared_ptr<Run> run)
         return;
     SimVolumeSpec volume;
     volume.busType = platform::VolumeBus::BusTypeUsb;
+    volume.usbPort = run->spec.usbPort;
     run->volumeId = m_devices.plugVolume(volume);
     if (run->volumeId < 0)
         return;
     run->directory = m_world.volumes.directory(run->volumeId);
-    m_phase = Phase::DriveMounted;
+    enter(Phase::DriveMounted);
     poll(run);
 }
 
@@ -114,10 +118,9 @@ void SimCameraUpdate::poll(std::shared_ptr<Run> run)
         QByteArray block;
         if (parseFirmwareImage(image, &block))
             run->spec.versionBlock = block;
-        m_phase = Phase::Flashing;
-        if (fault == Fault::DriveNeverLeaves)
-            return;
-        after(timings.flashMs, &SimCameraUpdate::dropDrive, run);
+        if (fault != Fault::DriveNeverLeaves)
+            after(timings.flashMs, &SimCameraUpdate::dropDrive, run);
+        enter(Phase::Flashing);
         return;
     }
     after(timings.pollMs, &SimCameraUpdate::poll, run);
@@ -127,10 +130,9 @@ void SimCameraUpdate::dropDrive(std::shared_ptr<Run> run)
 {
     if (m_world.volumes.mounted(run->volumeId))
         m_devices.unplugVolume(run->volumeId);
-    m_phase = Phase::Rebooting;
-    if (fault == Fault::CameraNeverReturns)
-        return;
-    after(timings.rebootMs, &SimCameraUpdate::comeBack, run);
+    if (fault != Fault::CameraNeverReturns)
+        after(timings.rebootMs, &SimCameraUpdate::comeBack, run);
+    enter(Phase::Rebooting);
 }
 
 void SimCameraUpdate::comeBack(std::shared_ptr<Run> run)
@@ -140,11 +142,11 @@ void SimCameraUpdate::comeBack(std::shared_ptr<Run> run)
     SimDeviceSpec spec = run->spec;
     if (fault == Fault::ReturnsUnderAnotherName)
         spec.friendlyName = otherName;
-    const int id = m_world.capture.attach(spec);
-    m_devices.announceInterface(platform::DeviceEvent::Arrival, interfaceNameOf(id));
+    const int id = m_world.capture.attachInPlaceOf(run->deviceId, spec);
+    m_devices.announceInterface(platform::DeviceEvent::Arrival, interfaceNameOf(spec, id));
     if (m_current == run) {
         m_current.reset();
-        m_phase = Phase::Idle;
+        enter(Phase::Idle);
     }
     if (onReturned)
         onReturned(id);
@@ -176,6 +178,13 @@ void SimCameraUpdate::pullDuringCopy()
         m_world.files.failNextFlush = true;
         runOnGuiThreadAndWait([]() {});
     }
+}
+
+void SimCameraUpdate::enter(Phase phase)
+{
+    m_phase = phase;
+    if (onPhase)
+        onPhase(phase);
 }
 
 } // namespace sim

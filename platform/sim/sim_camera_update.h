@@ -15,7 +15,9 @@ class SimWorld;
 // storage: it leaves as a video device, its drive arrives, it flashes the
 // "fw.bin" found beside a directory "update", drops the drive, reboots and
 // comes back as a video device running the flashed image (sim_firmware.h).
-// Every delay runs on the world's clock. Used on the GUI thread.
+// Its drive is plugged into the camera's own USB port, and it comes back on
+// that port, in its old place among the capture devices, as a real camera
+// does. Every delay runs on the world's clock. Used on the GUI thread.
 class SimCameraUpdate {
 public:
     enum class Fault {
@@ -52,6 +54,8 @@ public:
     enum class Phase { Idle, Switching, DriveMounted, Flashing, Rebooting };
     // Where the update in progress stands (Idle when none runs).
     Phase phase() const { return m_phase; }
+    // Called each time the phase changes, once the camera has made the change.
+    std::function<void(Phase)> onPhase;
 
     // The id of the drive (in world.volumes) of the update in progress; -1
     // when no drive is present.
@@ -69,6 +73,7 @@ private:
     void dropDrive(std::shared_ptr<Run> run);
     void comeBack(std::shared_ptr<Run> run);
     void pullDuringCopy();
+    void enter(Phase phase);
 
     SimWorld &m_world;
     SimDevices &m_devices;

@@ -31,6 +31,18 @@ int SimCaptureDevices::attach(const SimDeviceSpec &spec)
     device->spec = spec;
     const int id = device->id;
     m_devices[id] = std::move(device);
+    m_order.push_back(id);
+    return id;
+}
+
+int SimCaptureDevices::attachInPlaceOf(int oldId, const SimDeviceSpec &spec)
+{
+    const int id = attach(spec);
+    auto old = std::find(m_order.begin(), m_order.end(), oldId);
+    if (old != m_order.end()) {
+        m_order.pop_back();
+        m_order.insert(old + 1, id);
+    }
     return id;
 }
 
@@ -58,9 +70,9 @@ bool SimCaptureDevices::attached(int id) const
 QVector<int> SimCaptureDevices::attachedIds() const
 {
     QVector<int> ids;
-    for (const auto &entry : m_devices) {
-        if (entry.second->attached)
-            ids.append(entry.first);
+    for (const int id : m_order) {
+        if (find(id)->attached)
+            ids.append(id);
     }
     return ids;
 }
@@ -107,8 +119,8 @@ int SimCaptureDevices::enumerate(IMoniker **monikers, IBaseFilter **filters, int
         return -1;
 
     int count = 0;
-    for (const auto &entry : m_devices) {
-        Device *d = entry.second.get();
+    for (const int id : m_order) {
+        Device *d = find(id);
         if (!d->attached)
             continue;
         // Devices beyond the tables are not even bound.
@@ -138,6 +150,9 @@ platform::DeviceProperties SimCaptureDevices::readProperties(IMoniker *moniker)
         props.friendlyName = nul < 0 ? d->spec.friendlyName : d->spec.friendlyName.left(nul);
     }
     props.hasDevicePath = d->spec.hasDevicePath && !d->spec.faults.devicePathLost;
+    if (props.hasDevicePath)
+        props.devicePath = d->spec.devicePath;
+    props.usbPort = d->spec.usbPort;
     return props;
 }
 

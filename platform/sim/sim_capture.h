@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace sim {
 
@@ -34,6 +35,8 @@ struct SimDeviceSpec {
     bool hasDevicePath = true;
     QByteArray versionBlock;   // what FicVersionGet answers (0 to 43 bytes)
     SimDeviceFaults faults;
+    QString usbPort{};         // the port it is plugged into; empty: unknown
+    QString devicePath{};      // its "DevicePath" text; empty: not told
 };
 
 // What happened to one device, for tests to check references and calls.
@@ -59,6 +62,10 @@ public:
 
     // Attaches a device and returns its id, stable for its life.
     int attach(const SimDeviceSpec &spec);
+    // Attaches a device that takes the place of `oldId` in the enumeration
+    // order, as a device coming back on its port does; at the end when
+    // `oldId` is unknown.
+    int attachInPlaceOf(int oldId, const SimDeviceSpec &spec);
     // Detaches it; false when no device has that id.
     bool detach(int id);
 
@@ -94,7 +101,8 @@ private:
     Device *findMoniker(IMoniker *moniker) const;
     Device *findFilter(IBaseFilter *filter) const;
 
-    std::map<int, std::unique_ptr<Device>> m_devices;  // by id = attach order
+    std::map<int, std::unique_ptr<Device>> m_devices;  // by id
+    std::vector<int> m_order;                          // ids in enumeration order
     int m_nextId = 1;
     int m_badReleases = 0;
     int m_enumerations = 0;

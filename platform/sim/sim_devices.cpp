@@ -13,9 +13,17 @@ quint32 SimDevices::maskOf(QChar letter)
     return bit >= 0 && bit < 26 ? (1u << bit) : 0u;
 }
 
+QString SimDevices::freePort()
+{
+    return QStringLiteral("1-%1").arg(m_nextPort++);
+}
+
 int SimDevices::plugVolume(const SimVolumeSpec &spec, Identity identity)
 {
-    const int id = m_world.volumes.mount(spec);
+    SimVolumeSpec plugged = spec;
+    if (plugged.usbPort.isEmpty())
+        plugged.usbPort = freePort();
+    const int id = m_world.volumes.mount(plugged);
     if (id < 0)
         return -1;
     m_volumeIdentity[id] = identity;
@@ -49,11 +57,16 @@ int SimDevices::plugCapture(const SimDeviceSpec &spec)
 {
     const int plug = m_nextPlug++;
     Capture capture;
-    capture.deviceId = m_world.capture.attach(spec);
     // Shaped like a USB video device's interface path; the GUID is the class.
     capture.name = QStringLiteral("\\\\?\\USB#VID_1234&PID_5678#%1"
                                   "#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\GLOBAL")
                        .arg(plug, 4, 10, QLatin1Char('0'));
+    SimDeviceSpec plugged = spec;
+    if (plugged.usbPort.isEmpty())
+        plugged.usbPort = freePort();
+    if (plugged.devicePath.isEmpty())
+        plugged.devicePath = capture.name;
+    capture.deviceId = m_world.capture.attach(plugged);
     m_captures[plug] = capture;
     announceInterface(DeviceEvent::Arrival, capture.name);
     return plug;
@@ -75,6 +88,12 @@ QString SimDevices::captureInterfaceName(int plugId) const
 {
     auto it = m_captures.find(plugId);
     return it == m_captures.end() ? QString() : it->second.name;
+}
+
+int SimDevices::captureDeviceId(int plugId) const
+{
+    auto it = m_captures.find(plugId);
+    return it == m_captures.end() ? -1 : it->second.deviceId;
 }
 
 void SimDevices::announceVolume(DeviceEvent::Type type, quint32 unitMask, quint16 flags)

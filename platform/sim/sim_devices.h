@@ -24,16 +24,23 @@ public:
     explicit SimDevices(SimWorld &world);
 
     // Mounts and announces a volume; returns its id in world.volumes, or -1.
+    // A volume described without a USB port is plugged into a free one.
     int plugVolume(const SimVolumeSpec &spec, Identity identity = ByMountPoint);
     // Unmounts it (the directory vanishes) and announces the removal the same
     // way as the arrival was announced. False for an unknown id.
     bool unplugVolume(int volumeId);
 
     // Attaches a capture device and announces its device interface in the
-    // capture class. Any capture device, a camera or not. Returns a plug id.
+    // capture class. Any capture device, a camera or not. One described without a
+    // USB port is plugged into a free one; its device path is the interface
+    // name unless its description names one. Returns a plug id.
     int plugCapture(const SimDeviceSpec &spec);
     bool unplugCapture(int plugId);
     QString captureInterfaceName(int plugId) const;
+    // The device id (in world.capture) of a plugged capture device; -1 when unknown.
+    int captureDeviceId(int plugId) const;
+    // A USB port nothing has been plugged into yet: "1-1", "1-2", ...
+    QString freePort();
 
     // Raw announcements, as a backend decodes them.
     void announceVolume(platform::DeviceEvent::Type type, quint32 unitMask, quint16 flags = 0);
@@ -49,6 +56,7 @@ private:
     std::map<int, Identity> m_volumeIdentity;
     std::map<int, Capture> m_captures;
     int m_nextPlug = 1;
+    int m_nextPort = 1;
 };
 
 } // namespace sim

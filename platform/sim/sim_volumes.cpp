@@ -114,4 +114,10 @@ void SimVolumeBus::close(platform::VolumeHandle handle)
     m_handles.erase(handle);
 }
 
+QString SimVolumeBus::usbPort(const QString &volumePath)
+{
+    const int id = findVolume(volumePath);
+    return id < 0 ? QString() : m_volumes.at(id).spec.usbPort;
+}
+
 } // namespace sim

@@ -19,6 +19,7 @@ struct SimVolumeSpec {
     bool neverOpens = false;
     QVector<quint32> openErrors{21}; // code of the n-th failed open; the last repeats
     quint32 queryError = 0;          // non-zero: the descriptor query fails with it
+    QString usbPort{};               // the port its disk is plugged into; empty: unknown
 };
 
 // Simulated volumes. Each mounted volume is a real, initially empty directory
@@ -52,6 +53,7 @@ public:
     platform::VolumeHandle open(const QString &volumePath, quint32 *error) override;
     bool queryBusType(platform::VolumeHandle handle, int *busType, quint32 *error) override;
     void close(platform::VolumeHandle handle) override;
+    QString usbPort(const QString &volumePath) override;
 
 private:
     struct Volume {

@@ -1,4 +1,5 @@
 #include "platform/win/win_capture.h"
+#include "platform/win/win_usb_port.h"
 
 #include <windows.h>
 #include <dshow.h>
@@ -101,8 +102,13 @@ DeviceProperties WinCaptureDevices::readProperties(IMoniker *moniker)
         props.hasFriendlyName = true;
         props.friendlyName = name;
     }
-    props.hasDevicePath = readString(bag, L"DevicePath", nullptr) == S_OK;
+    QString path;
+    props.hasDevicePath = readString(bag, L"DevicePath", &path) == S_OK;
     bag->Release();
+    if (props.hasDevicePath) {
+        props.devicePath = path;
+        props.usbPort = usbPortOfInterface(path);
+    }
     return props;
 }
 

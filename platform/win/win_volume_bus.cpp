@@ -1,4 +1,5 @@
 #include "platform/win/win_volume_bus.h"
+#include "platform/win/win_usb_port.h"
 
 #include <windows.h>
 #include <winioctl.h>
@@ -49,6 +50,11 @@ bool WinVolumeBus::queryBusType(VolumeHandle handle, int *busType, quint32 *erro
 void WinVolumeBus::close(VolumeHandle handle)
 {
     ::CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+QString WinVolumeBus::usbPort(const QString &volumePath)
+{
+    return usbPortOfVolume(volumePath);
 }
 
 } // namespace platform

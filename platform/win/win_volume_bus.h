@@ -10,6 +10,7 @@ public:
     VolumeHandle open(const QString &volumePath, quint32 *error) override;
     bool queryBusType(VolumeHandle handle, int *busType, quint32 *error) override;
     void close(VolumeHandle handle) override;
+    QString usbPort(const QString &volumePath) override;
 };
 
 } // namespace platform

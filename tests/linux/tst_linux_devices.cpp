@@ -10,6 +10,7 @@
 #include "platform/linux/linux_notifier.h"
 #include "platform/linux/linux_volume_bus.h"
 #include "platform/platform.h"
+#include "platform/sim/sim_devices.h"
 #include "platform/system_clock.h"
 #include "storage/bus_check.h"
 #include "support/box_text.h"
@@ -256,6 +257,155 @@ private slots:
         const bool usb = IsUsbVolume(&w, dir);
         QTEST(QStringLiteral("%1 %2 ").arg(busType).arg(usb ? "usb" : "not USB")
                   + boxLines(closer.boxes).replace(dir, QStringLiteral("DIR")), "outcome");
+    }
+
+    // While the camera's drive is awaited: which arriving USB volume the window takes,
+    // by the USB ports udev shows. The camera's node lies under "usb1 / 1-2 / 1-2:1.0"
+    // (or under no USB device: port unknown); each volume is a tmpfs linked in the bed
+    // to the last of a chain of "subsystem name [ID_BUS]" devices. "Other" arrives first.
+    void ports_data()
+    {
+        QTest::addColumn<bool>("cameraPort");
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<QString>("outcome");   // the drive the copy went to | drives left alone
+        QTest::newRow("stick on another port, then the camera's drive")
+            << true << "usb 1-3, scsi host9, block sdy usb" << "camera | other";
+        QTest::newRow("the same, the camera's port unknown: the first USB volume")
+            << false << "usb 1-3, scsi host9, block sdy usb" << "other | ";
+        QTest::newRow("stick behind a hub on a port the bed never saw")
+            << true << "usb 2-1.4, scsi host9, block sdy usb" << "camera | other";
+        QTest::newRow("USB volume on no USB device: its port unknown, it is taken")
+            << true << "scsi host9, block sdy usb" << "other | ";
+        QTest::newRow("the camera's drive alone") << true << "" << "camera | ";
+    }
+    void ports()
+    {
+        if (!g_noMounts.isEmpty())
+            QSKIP(qPrintable(g_noMounts));
+        QFETCH(bool, cameraPort);
+        QFETCH(QString, other);
+        UdevTestbed bed;
+        const QByteArray root = bed.add("usb", "usb1", QByteArray(), {}, {"DEVTYPE", "usb_device"});
+        const QByteArray port = bed.add("usb", "1-2", root, {}, {"DEVTYPE", "usb_device"});
+        const QByteArray iface = bed.add("usb", "1-2:1.0", port, {}, {"DEVTYPE", "usb_interface"});
+        bed.add("video4linux", "video0", cameraPort ? iface : QByteArray(), {"dev", "81:0"},
+                {"DEVNAME", "/dev/video0", "ID_V4L_PRODUCT", "Ostrel Camera", "ID_V4L_CAPABILITIES", ":capture:"});
+
+        QTemporaryDir work;
+        QStringList mounted;
+        auto unmount = qScopeGuard([&] { for (const QString &m : mounted) ::umount2(QFile::encodeName(m), MNT_DETACH); });
+        // Mounts a tmpfs linked to the chain; empty when the chain is.
+        const auto volume = [&](const QString &name, const QString &chain) {
+            if (chain.isEmpty())
+                return QString();
+            const QString dir = work.filePath(name);
+            const QByteArray path = QFile::encodeName(dir);
+            if (!QDir().mkpath(dir) || ::mount("tarnholm", path, "tmpfs", 0, "size=1m") != 0)
+                return QString();
+            mounted << dir;
+            QByteArray parent;
+            for (const QString &device : chain.split(QStringLiteral(", "))) {
+                const QStringList f = device.split(QLatin1Char(' '));
+                // USB devices hang on the root hub; the camera's own is in the bed already.
+                parent = f[1] == "1-2" ? port
+                    : bed.add(qPrintable(f[0]), qPrintable(f[1]), f[0] == "usb" ? root : parent, {},
+                              f.size() > 2 ? QList<QByteArray>{"ID_BUS", f[2].toUtf8()} : QList<QByteArray>());
+            }
+            struct stat st;
+            return ::stat(path, &st) == 0 && bed.linkBlock(st.st_dev, parent) ? dir : QString();
+        };
+        const QString otherDir = volume("other", other);
+        const QString cameraDir = volume("camera", "usb 1-2, scsi host8, block sdz usb");
+        QVERIFY(!cameraDir.isEmpty() && otherDir.isEmpty() == other.isEmpty());
+
+        SimFixture sim;
+        LinuxCaptureDevices capture;
+        LinuxCameraLibrary library(StandinFull);
+        LinuxVolumeBus volumes;
+        Platform p = current();
+        p.capture = &capture;
+        p.camera = &library;
+        p.volumes = &volumes;
+        install(p);
+        Tarnholm w;
+        BoxCloser closer;
+        QString copiedTo;   // the job's drive, the copy itself is not run
+        QObject::disconnect(&w, &Tarnholm::StartLoadFwThread, nullptr, nullptr);
+        QObject::connect(&w, &Tarnholm::StartLoadFwThread, [&](const fw_info &job) { copiedTo = job.disk_path; });
+        QFile firmware(work.filePath("fw.img"));
+        QVERIFY(firmware.open(QIODevice::WriteOnly) && firmware.write("image") == 5);
+        firmware.close();
+        w.ui.EditFwFile->setText(firmware.fileName());
+        w.ui.BtnLoadFw->click();
+        QCOMPARE(w.updateStage, 1);
+
+        sim::SimDevices devices(sim.world);
+        for (const QString &dir : {otherDir, cameraDir}) {
+            if (!dir.isEmpty())
+                devices.announceMountPoint(DeviceEvent::Arrival, dir);
+            QCoreApplication::processEvents();
+        }
+        const QString log = w.ui.EditInfo->toPlainText();
+        QTEST(QStringLiteral("%1 | %2").arg(copiedTo == otherDir + '/' ? "other" : copiedTo == cameraDir + '/' ? "camera" : copiedTo,
+                                            log.contains("Drive " + otherDir + " is not on the camera's USB port") ? "other" : ""),
+              "outcome");
+        QCOMPARE(boxLines(closer.boxes), QString());
+    }
+
+    // Two "Ostrel Camera"s on USB ports 1-2 and 1-3, the second updated: after the
+    // update the window finds it again by its port, whatever node it comes back as.
+    void sameNamedCameras_data()
+    {
+        QTest::addColumn<bool>("onPorts");
+        QTest::addColumn<bool>("swapped");    // the nodes come back the other way round
+        QTest::addColumn<int>("found");       // the item taken for the updated camera
+        QTest::newRow("nodes as they were") << true << false << 1;
+        QTest::newRow("nodes swapped") << true << true << 0;
+        // Neither is told apart: neither is read.
+        QTest::newRow("on no USB device") << false << false << -1;
+    }
+    void sameNamedCameras()
+    {
+        QFETCH(bool, onPorts);
+        QFETCH(bool, swapped);
+        UdevTestbed bed;
+        QByteArray ifaces[2];
+        for (int i = 0; i < 2; ++i) {
+            const QByteArray port = bed.add("usb", i ? "1-3" : "1-2", QByteArray(), {}, {"DEVTYPE", "usb_device"});
+            ifaces[i] = bed.add("usb", i ? "1-3:1.0" : "1-2:1.0", port, {}, {"DEVTYPE", "usb_interface"});
+        }
+        QByteArray nodes[2];
+        const auto plug = [&](bool reversed) {
+            for (int i = 0; i < 2; ++i) {
+                const QByteArray n = QByteArray::number(i);
+                nodes[i] = bed.add("video4linux", "video" + n, onPorts ? ifaces[reversed ? 1 - i : i] : QByteArray(),
+                                   {"dev", "81:" + n}, {"DEVNAME", "/dev/video" + n, "ID_V4L_PRODUCT", "Ostrel Camera",
+                                                        "ID_V4L_CAPABILITIES", ":capture:"});
+            }
+        };
+        plug(false);
+        SimFixture sim;
+        LinuxCaptureDevices capture;
+        LinuxCameraLibrary library(StandinFull);
+        Platform p = current();
+        p.capture = &capture;
+        p.camera = &library;
+        install(p);
+        QTemporaryDir work;
+        QFile firmware(work.filePath("fw.img"));
+        QVERIFY(firmware.open(QIODevice::WriteOnly) && firmware.write("image") == 5);
+        firmware.close();
+        Tarnholm w;
+        QCOMPARE(w.ui.DeviceList->count(), 2);
+        w.ui.DeviceList->setCurrentIndex(1);
+        w.ui.EditFwFile->setText(firmware.fileName());
+        w.ui.BtnLoadFw->click();
+        QCOMPARE(w.ui.DeviceList->count(), 0);   // switched
+        for (const QByteArray &node : nodes)
+            umockdev_testbed_remove_device(bed.bed, node);
+        plug(swapped);
+        w.RefreshDeviceList();
+        QTEST(w.FindUpdatedCamera(), "found");
     }
 
     // One whole update in real time: the stand-in's switch call mounts the

@@ -9,6 +9,7 @@
 #include "platform/win/win_capture.h"
 #include "platform/win/win_keep_awake.h"
 #include "platform/win/win_notifier.h"
+#include "platform/win/win_usb_port.h"
 #include "platform/win/win_volume_bus.h"
 #include "support/box_text.h"
 #include "support/job_thread.h"
@@ -180,6 +181,24 @@ private slots:
         QCOMPARE(window.ui.EditInfo->toPlainText().trimmed(), QString("Can't find device."));
         window.close();
         QCOMPARE(capture.released, capture.handedOut);
+    }
+
+    // USB ports through SetupAPI and CfgMgr32. An interface no device has and a letter
+    // without a drive have none on any system. Wine has no USB devices at all, so there
+    // its C: has none either and every camera's drive falls back to the first USB
+    // volume; on Windows C: names a port only when the machine started from USB.
+    void usbPorts()
+    {
+        const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+        const DWORD drives = GetLogicalDrives();
+        QChar free = QLatin1Char('Z');
+        while (free > QLatin1Char('D') && (drives & (1u << (free.unicode() - 'A'))))
+            free = QChar(free.unicode() - 1);
+        platform::WinVolumeBus volumes;
+        QStringList ports{platform::usbPortOfInterface(kCamera), volumes.usbPort(QString("\\\\.\\%1:").arg(free))};
+        if (wine)
+            ports << volumes.usbPort(QStringLiteral("\\\\.\\C:"));
+        QCOMPARE(ports.join('|'), QString(wine ? "||" : "|"));
     }
 
     // Where the vendor library lies decides whether the window reaches it.
