@@ -15,6 +15,10 @@ foreach(RC_PROGRAM tarnholm tarnholm-demo)
     set(rc ${CMAKE_CURRENT_BINARY_DIR}/${RC_PROGRAM}.rc)
     configure_file(${CMAKE_CURRENT_LIST_DIR}/windows.rc.in ${rc} @ONLY)
     target_sources(${RC_PROGRAM} PRIVATE ${rc})
+    # The script brings its own manifest; MSVC's linker would add a second one.
+    if(MSVC)
+        target_link_options(${RC_PROGRAM} PRIVATE /MANIFEST:NO)
+    endif()
     # windres does not see what the script pulls in.
     set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${RC_ICON};${RC_MANIFEST}")
 endforeach()
