@@ -26,16 +26,10 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
     {
-        if (!out)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter
-            || iid == IID_IBaseFilter) {
-            *out = static_cast<IBaseFilter *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        const bool known = iid == IID_IUnknown || iid == IID_IPersist
+                           || iid == IID_IMediaFilter || iid == IID_IBaseFilter;
+        *out = known ? static_cast<IBaseFilter *>(this) : nullptr;
+        return known ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++g_state.references[m_slot]); }
     ULONG STDMETHODCALLTYPE Release() override
@@ -72,27 +66,17 @@ private:
 // Objects live in static storage for the life of the process.
 alignas(Filter) unsigned char g_objects[FilterStandInState::Room][sizeof(Filter)];
 
+// One static factory per device number; references to it are of no interest.
 class Factory final : public IClassFactory {
 public:
-    explicit Factory(unsigned char device) : m_device(device) {}
+    unsigned char device = 0;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
     {
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        *out = iid == IID_IUnknown || iid == IID_IClassFactory ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++m_refs); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const long left = --m_refs;
-        if (left == 0)
-            delete this;
-        return ULONG(left);
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID iid, void **out) override
     {
         *out = nullptr;
@@ -101,19 +85,14 @@ public:
         if (g_state.created == FilterStandInState::Room)
             return E_OUTOFMEMORY;
         const int slot = g_state.created++;
-        g_state.device[slot] = m_device;
+        g_state.device[slot] = device;
         auto *filter = new (g_objects[slot]) Filter(slot);
         g_state.object[slot] = static_cast<IBaseFilter *>(filter);
-        // The creator's one reference comes from QueryInterface.
-        const HRESULT hr = filter->QueryInterface(iid, out);
-        return hr;
+        return filter->QueryInterface(iid, out);   // the creator's one reference
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-
-private:
-    unsigned char m_device;
-    long m_refs = 1;
 };
+Factory g_factories[256];
 
 } // namespace
 
@@ -123,17 +102,11 @@ __declspec(dllexport) FilterStandInState *FilterStandInRecorder() { return &g_st
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID id, REFIID iid, void **out)
 {
     unsigned char device = 0;
-    if (!out)
-        return E_POINTER;
     *out = nullptr;
     if (!isStandInClass(id, &device))
         return CLASS_E_CLASSNOTAVAILABLE;
-    auto *factory = new (std::nothrow) Factory(device);
-    if (!factory)
-        return E_OUTOFMEMORY;
-    const HRESULT hr = factory->QueryInterface(iid, out);
-    factory->Release();
-    return hr;
+    g_factories[device].device = device;
+    return g_factories[device].QueryInterface(iid, out);
 }
 
 // The objects live in the DLL: it stays while the process runs.

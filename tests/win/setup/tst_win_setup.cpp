@@ -78,47 +78,24 @@ int runSetup(const QString &setup, const QString &folder)
     return run(QDir::toNativeSeparators(setup) + " /S" + (folder.isEmpty() ? "" : " /D=" + folder));
 }
 
-struct Shortcut {
-    QString target, workingDir;
-};
-Shortcut readShortcut(const QString &path)
+// A shortcut's target and working folder, as the shell reads them.
+QStringList readShortcut(const QString &path)
 {
-    Shortcut s;
     IShellLinkW *link = nullptr;
     IPersistFile *file = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void **>(&link))))
-        return s;
-    wchar_t text[MAX_PATH];
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file)))
+    wchar_t target[MAX_PATH] = {}, folder[MAX_PATH] = {};
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void **>(&link)))
+        && SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file)))
         && SUCCEEDED(file->Load(w(path), STGM_READ))) {
-        if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, 0)))
-            s.target = QString::fromWCharArray(text);
-        if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH)))
-            s.workingDir = QString::fromWCharArray(text);
+        link->GetPath(target, MAX_PATH, nullptr, 0);
+        link->GetWorkingDirectory(folder, MAX_PATH);
     }
     if (file)
         file->Release();
-    link->Release();
-    return s;
-}
-
-struct Found {
-    DWORD pid;
-    HWND window;
-};
-BOOL CALLBACK findWindow(HWND hwnd, LPARAM param)
-{
-    auto *found = reinterpret_cast<Found *>(param);
-    DWORD pid = 0;
-    wchar_t title[128];
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == found->pid && IsWindowVisible(hwnd) && GetWindowTextW(hwnd, title, 128)
-        && QString::fromWCharArray(title) == kProduct) {
-        found->window = hwnd;
-        return FALSE;
-    }
-    return TRUE;
+    if (link)
+        link->Release();
+    return {QString::fromWCharArray(target), QString::fromWCharArray(folder)};
 }
 
 } // namespace
@@ -196,23 +173,25 @@ private slots:
                                     "DisplayIcon=" + dir + "\\tarnholm.exe,0",
                                     "InstallLocation=" + dir,
                                     "UninstallString=\"" + dir + "\\Uninstall.exe\""}));
-        const Shortcut link = readShortcut(shortcut);
-        QCOMPARE(link.target.toLower(), (dir + "\\tarnholm.exe").toLower());
-        QCOMPARE(link.workingDir.toLower(), dir.toLower());
+        const QStringList link = readShortcut(shortcut);
+        QCOMPARE(link.join('|').toLower(), (dir + "\\tarnholm.exe|" + dir).toLower());
 
         // Started as the shortcut starts it, the window shows and closes when asked.
         QProcess tool;
-        tool.setProgram(link.target);
-        tool.setWorkingDirectory(link.workingDir);
+        tool.setProgram(link[0]);
+        tool.setWorkingDirectory(link[1]);
         tool.start();
         QVERIFY(tool.waitForStarted());
-        Found found{DWORD(tool.processId()), nullptr};
-        for (int i = 0; i < 120 && !found.window; ++i) {
+        HWND window = nullptr;
+        for (int i = 0; i < 120 && !window; ++i) {
             QTest::qWait(250);
-            EnumWindows(findWindow, reinterpret_cast<LPARAM>(&found));
+            window = FindWindowW(nullptr, w(kProduct));
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            window = pid == DWORD(tool.processId()) && IsWindowVisible(window) ? window : nullptr;
         }
-        QVERIFY2(found.window, "no window of the installed program");
-        PostMessageW(found.window, WM_CLOSE, 0, 0);
+        QVERIFY2(window, "no window of the installed program");
+        PostMessageW(window, WM_CLOSE, 0, 0);
         QVERIFY(tool.waitForFinished(30000));
         QCOMPARE(tool.exitCode(), 0);
 
