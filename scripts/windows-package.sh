@@ -73,8 +73,10 @@ link="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$TIT
 for f in "$installed/tarnholm.exe" "$link"; do
     [ -f "$f" ] || { echo "windows-package: the setup left no ${f#"$WINEPREFIX"/}" >&2; exit 1; }
 done
-# Started from the shortcut, as the Start menu does.
-"$WINE" start "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\$TITLE.lnk" >/dev/null 2>&1
+# Started from the shortcut, as the Start menu does, on a wine desktop of its
+# own, so that the window has a frame with its title and icon.
+"$WINE" explorer /desktop=Tarnholm,640x464 start \
+    "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\$TITLE.lnk" >/dev/null 2>&1 &
 shown=""
 for _ in $(seq 1 120); do
     if xwininfo -root -tree 2>/dev/null | grep -qF "\"$TITLE\""; then shown=1; break; fi
@@ -87,12 +89,13 @@ fi
 echo "windows-package: the installed program, started from its shortcut, shows \"$TITLE\""
 if [ -n "${SCREENSHOT:-}" ]; then
     sleep 2   # let it paint
-    id=$(xwininfo -root -tree | grep -F "\"$TITLE\"" | head -n 1 | awk '{print $1}')
+    id=$(xwininfo -root -tree | grep -F '"Tarnholm - Wine desktop"' | head -n 1 | awk '{print $1}')
     import -window "$id" "$SCREENSHOT"
     echo "windows-package: saved $SCREENSHOT"
 fi
-# taskkill without /f asks politely: WM_CLOSE to the program's windows.
-"$WINE" taskkill /im tarnholm.exe >/dev/null 2>&1
+# taskkill without /f asks politely: WM_CLOSE to the program's windows. It
+# sees only the windows of its own desktop, so it runs on the program's.
+"$WINE" explorer /desktop=Tarnholm taskkill /im tarnholm.exe >/dev/null 2>&1
 for _ in $(seq 1 60); do
     xwininfo -root -tree 2>/dev/null | grep -qF "\"$TITLE\"" || break
     sleep 0.5
