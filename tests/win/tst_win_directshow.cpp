@@ -2,7 +2,8 @@
 // server of the tests) registered as Windows registers a camera's source filter, found
 // by the system device enumerator, bound through their monikers and handed to the
 // vendor library. The registry keys are written to HKEY_CLASSES_ROOT, which under wine
-// (a private prefix) needs no rights; on Windows the test needs an administrator.
+// (a private prefix) needs no rights; on Windows the test needs an administrator. (Wine's
+// enumerator does not see a per-user registration under HKCU\Software\Classes.)
 #include "app/tarnholm.h"
 #include "platform/platform.h"
 #include "platform/win/win_camera_library.h"
