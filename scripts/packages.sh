@@ -10,7 +10,7 @@ WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 xz-utils)
 # Building the static Qt for Windows from Debian's source (scripts/build-win-qt.sh).
 WINDOWS_QT_BUILD_PACKAGES=(make perl python3 dpkg-dev xz-utils g++-mingw-w64-x86-64)
 WINDOWS_TEST_PACKAGES=(wine64 wine xvfb xauth)
-WINDOWS_PACKAGE_PACKAGES=(unzip x11-utils imagemagick)
+WINDOWS_PACKAGE_PACKAGES=(unzip x11-utils imagemagick nsis)
 # Sanitizer build and libFuzzer targets (scripts/reliability.sh).
 RELIABILITY_PACKAGES=(clang libclang-rt-14-dev cmake make qtbase5-dev qtbase5-dev-tools)
 # Every build on Linux: the native backend finds devices through libudev.

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Packs tarnholm.exe, app.ico and the operator's note into
-# build-windows/tarnholm-<version>-win64.zip, checks that the exe imports only
-# system DLLs, and starts the packaged exe under wine on a virtual display:
-# its window must show up with its title, and close again when asked.
+# Makes the two Windows packages in build-windows/:
+#   tarnholm-<version>-win64.zip        tarnholm.exe, app.ico, README.txt
+#   tarnholm-<version>-win64-setup.exe  the same, installed for all users
+# checks that the exe imports only system DLLs, runs the setup program's test
+# under wine (tests/win/setup/, against an older setup made for the upgrade),
+# then installs the setup silently in a fresh wine prefix, starts the program
+# from its Start-menu shortcut on a virtual display (its window must show up
+# with its title and close again when asked) and uninstalls it.
 #
 #   bash scripts/windows-build.sh && bash scripts/windows-package.sh
 #
 # Environment: BUILD_DIR (default build-windows/); SCREENSHOT=<file.png> also
-# saves a picture of the window.
+# saves a picture of the window started from the shortcut.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -18,9 +22,16 @@ if [ -z "${WINDOWS_PACKAGE_IN_XVFB:-}" ]; then
     source "$ROOT/scripts/packages.sh"
     bash "$ROOT/scripts/ensure-packages.sh" "${WINDOWS_BUILD_PACKAGES[@]}" \
         "${WINDOWS_TEST_PACKAGES[@]}" "${WINDOWS_PACKAGE_PACKAGES[@]}"
-    cmake --build "$BUILD_DIR" --target tarnholm
-    rm -f "$BUILD_DIR"/tarnholm-*-win64.zip
-    (cd "$BUILD_DIR" && cpack -G ZIP >/dev/null)
+    cmake --build "$BUILD_DIR" --target tarnholm tst_win_setup
+    rm -rf "$BUILD_DIR"/tarnholm-*-win64.zip "$BUILD_DIR"/tarnholm-*-win64-setup.exe "$BUILD_DIR/setup-older"
+    (cd "$BUILD_DIR" && cpack -G ZIP >/dev/null && cpack -G NSIS >/dev/null)
+    # The same program under version 0.0.0, for the upgrade test (packed fast, not small).
+    (cd "$BUILD_DIR" && cpack -G NSIS -B "$BUILD_DIR/setup-older" -D CPACK_NSIS_COMPRESSOR=zlib \
+        -D CPACK_PACKAGE_VERSION=0.0.0 \
+        -D CPACK_PACKAGE_VERSION_MAJOR=0 -D CPACK_PACKAGE_VERSION_MINOR=0 \
+        -D CPACK_PACKAGE_VERSION_PATCH=0 -D CPACK_PACKAGE_FILE_NAME=tarnholm-0.0.0-win64 >/dev/null)
+    rm -rf "$BUILD_DIR/setup-older/_CPack_Packages"
+    ls "$BUILD_DIR"/tarnholm-*-win64-setup.exe "$BUILD_DIR"/setup-older/tarnholm-0.0.0-win64-setup.exe >/dev/null
     export WINDOWS_PACKAGE_IN_XVFB=1
     exec xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" "$@"
 fi
@@ -49,35 +60,54 @@ if [ -n "$foreign" ]; then
     exit 1
 fi
 
+echo "windows-package: $(ls "$BUILD_DIR"/tarnholm-*-win64-setup.exe)"
+# The setup's own test, in a wine prefix of its own (it prints its totals).
+WINDOWS_TEST_IN_XVFB=1 bash "$ROOT/scripts/windows-test.sh" setup
+
 "$WINE" wineboot -i >/dev/null 2>&1
 wineserver -w
-# Started from its own folder, as a double-click does.
-(cd "$dir" && exec "$WINE" tarnholm.exe) >/dev/null 2>&1 &
-exe_pid=$!
+setup=$(ls "$BUILD_DIR"/tarnholm-*-win64-setup.exe)
+(cd "$(dirname "$setup")" && "$WINE" "$(basename "$setup")" /S) >/dev/null 2>&1
+installed="$WINEPREFIX/drive_c/Program Files/Tarnholm"
+link="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$TITLE.lnk"
+for f in "$installed/tarnholm.exe" "$link"; do
+    [ -f "$f" ] || { echo "windows-package: the setup left no ${f#"$WINEPREFIX"/}" >&2; exit 1; }
+done
+# Started from the shortcut, as the Start menu does, on a wine desktop of its
+# own, so that the window has a frame with its title and icon.
+"$WINE" explorer /desktop=Tarnholm,640x464 start \
+    "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\$TITLE.lnk" >/dev/null 2>&1 &
 shown=""
 for _ in $(seq 1 120); do
     if xwininfo -root -tree 2>/dev/null | grep -qF "\"$TITLE\""; then shown=1; break; fi
-    kill -0 "$exe_pid" 2>/dev/null || break
     sleep 0.5
 done
 if [ -z "$shown" ]; then
     echo "windows-package: no window titled \"$TITLE\" appeared" >&2
     exit 1
 fi
-echo "windows-package: the packaged exe shows \"$TITLE\""
+echo "windows-package: the installed program, started from its shortcut, shows \"$TITLE\""
 if [ -n "${SCREENSHOT:-}" ]; then
     sleep 2   # let it paint
-    id=$(xwininfo -root -tree | grep -F "\"$TITLE\"" | head -n 1 | awk '{print $1}')
+    id=$(xwininfo -root -tree | grep -F '"Tarnholm - Wine desktop"' | head -n 1 | awk '{print $1}')
     import -window "$id" "$SCREENSHOT"
     echo "windows-package: saved $SCREENSHOT"
 fi
-# taskkill without /f asks politely: WM_CLOSE to the program's windows.
-"$WINE" taskkill /im tarnholm.exe >/dev/null 2>&1
-for _ in $(seq 1 60); do kill -0 "$exe_pid" 2>/dev/null || break; sleep 0.5; done
-if kill -0 "$exe_pid" 2>/dev/null; then
+# taskkill without /f asks politely: WM_CLOSE to the program's windows. It
+# sees only the windows of its own desktop, so it runs on the program's.
+"$WINE" explorer /desktop=Tarnholm taskkill /im tarnholm.exe >/dev/null 2>&1
+for _ in $(seq 1 60); do
+    xwininfo -root -tree 2>/dev/null | grep -qF "\"$TITLE\"" || break
+    sleep 0.5
+done
+if xwininfo -root -tree 2>/dev/null | grep -qF "\"$TITLE\""; then
     echo "windows-package: tarnholm.exe did not close" >&2
     exit 1
 fi
-wait "$exe_pid" && code=0 || code=$?
-echo "windows-package: tarnholm.exe closed (exit code $code)"
-[ "$code" -eq 0 ]
+"$WINE" "C:\\Program Files\\Tarnholm\\Uninstall.exe" /S >/dev/null 2>&1
+for _ in $(seq 1 60); do [ -e "$installed" ] || [ -e "$link" ] || break; sleep 0.5; done
+if [ -e "$installed" ] || [ -e "$link" ]; then
+    echo "windows-package: the uninstaller left the program or its shortcut behind" >&2
+    exit 1
+fi
+echo "windows-package: installed, started from the shortcut, closed and uninstalled"

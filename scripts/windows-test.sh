@@ -9,6 +9,9 @@
 # tests/win/ need real Win32 windows (window handles, window messages) and
 # run on the windows platform, on a virtual X display.
 #
+# `bash scripts/windows-test.sh setup` runs tests/win/setup/ instead: the setup
+# program's test, which scripts/windows-package.sh runs once it has made it.
+#
 # Environment: BUILD_DIR (default build-windows/), KEEP_PREFIX=1 keeps the
 # wine prefix for a look afterwards.
 set -uo pipefail
@@ -45,9 +48,15 @@ touch "$RESULTS/drive-t/tarnholm-test-drive"
 ln -s "$RESULTS/drive-t" "$WINEPREFIX/dosdevices/t:"
 
 shopt -s nullglob
-neutral=("$BUILD_DIR"/tests/tst_*.exe)
-native=("$BUILD_DIR"/tests/win/tst_*.exe)
-if [ ${#neutral[@]} -eq 0 ]; then
+if [ "${1:-}" = setup ]; then
+    neutral=() native_dir=win/setup
+    native=("$BUILD_DIR"/tests/win/setup/tst_*.exe)
+    [ ${#native[@]} -ne 0 ] || { echo "windows-test: no setup test in $BUILD_DIR/tests/win/setup" >&2; exit 2; }
+else
+    neutral=("$BUILD_DIR"/tests/tst_*.exe) native_dir=win
+    native=("$BUILD_DIR"/tests/win/tst_*.exe)
+fi
+if [ ${#neutral[@]} -eq 0 ] && [ "${1:-}" != setup ]; then
     echo "windows-test: no test programs in $BUILD_DIR/tests (run scripts/windows-build.sh)" >&2
     exit 2
 fi
@@ -90,7 +99,7 @@ run() {   # program, platform, its source
 }
 
 for exe in "${neutral[@]}"; do run "$exe" offscreen "$ROOT/tests/$(basename "$exe" .exe).cpp"; done
-for exe in "${native[@]}"; do run "$exe" windows "$ROOT/tests/win/$(basename "$exe" .exe).cpp"; done
+for exe in "${native[@]}"; do run "$exe" windows "$ROOT/tests/$native_dir/$(basename "$exe" .exe).cpp"; done
 
 echo "windows-test: $passed passed, $failed failed, $skipped skipped in $programs programs under wine$([ $silent -eq 0 ] || echo ", $silent reported nothing")"
 exit $status

@@ -1,12 +1,11 @@
 // A stand-in for the camera vendor's library: the three calls with the tool's
-// signatures, noting each call and answering as the test chooses. Built without
+// signatures, noting each call (and, if asked, the class of the filter it got) and answering as the test chooses. Built without
 // FicUpdateFwUms as well (STANDIN_LACKS_UPDATE), for a library that misses an export.
 #include "vendor_standin.h"
 
 #include <cstdio>
 #include <cstring>
-
-struct IBaseFilter;
+#include <dshow.h>
 
 namespace {
 StandInState g_state;
@@ -31,6 +30,10 @@ __declspec(dllexport) long FicVersionGet(IBaseFilter *filter, unsigned long cont
                                          unsigned char *block, int *length)
 {
     note("version %zx %lx %d; ", reinterpret_cast<size_t>(filter), context, *length);
+    // A real capture source answers with its class: proof that it is alive.
+    CLSID id;
+    if (g_state.askClass && filter->GetClassID(&id) == S_OK)
+        note("class %08lx..%02x; ", id.Data1, id.Data4[7]);
     // Version 2.3.4 of 2026-12-07, as a camera packs it.
     const unsigned char answer[7] = {2, 3, 4, 0x07, 0xEA, 12, 7};
     std::memset(block, 0, size_t(*length));

@@ -6,5 +6,6 @@ struct StandInState {
     char calls[512] = {};
     unsigned long contextToGive = 0xC0FFEE;   // by FicDeviceInit
     long updateFwUmsStatus = 0;
+    bool askClass = false;   // FicVersionGet notes "class <Data1>..<last byte>; " too
 };
 using StandInStateFn = StandInState *(*)();

@@ -1,0 +1,114 @@
+// The stand-in capture source (see filter_standin.h): registered by a test under
+// the video-input category, created by DirectShow's moniker through DllGetClassObject.
+#include "filter_standin.h"
+
+#include <dshow.h>
+#include <new>
+
+namespace {
+
+FilterStandInState g_state;
+
+bool isStandInClass(REFCLSID id, unsigned char *device)
+{
+    const GUID base = standInClass(0);
+    if (id.Data1 != base.Data1 || id.Data2 != base.Data2 || id.Data3 != base.Data3
+        || memcmp(id.Data4, base.Data4, 7) != 0)
+        return false;
+    *device = id.Data4[7];
+    return true;
+}
+
+// Every method a capture source has; only identity and references do anything.
+class Filter final : public IBaseFilter {
+public:
+    explicit Filter(int slot) : m_slot(slot) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
+    {
+        const bool known = iid == IID_IUnknown || iid == IID_IPersist
+                           || iid == IID_IMediaFilter || iid == IID_IBaseFilter;
+        *out = known ? static_cast<IBaseFilter *>(this) : nullptr;
+        return known ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++g_state.references[m_slot]); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        long &refs = g_state.references[m_slot];
+        if (refs == 0) {
+            ++g_state.releasesTooMany;
+            return 0;
+        }
+        return ULONG(--refs);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID *id) override
+    {
+        *id = standInClass(static_cast<unsigned char>(g_state.device[m_slot]));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Stop() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Pause() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR, IPin **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph *, LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR *) override { return E_NOTIMPL; }
+
+private:
+    int m_slot;
+};
+
+// Objects live in static storage for the life of the process.
+alignas(Filter) unsigned char g_objects[FilterStandInState::Room][sizeof(Filter)];
+
+// One static factory per device number; references to it are of no interest.
+class Factory final : public IClassFactory {
+public:
+    unsigned char device = 0;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
+    {
+        *out = iid == IID_IUnknown || iid == IID_IClassFactory ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID iid, void **out) override
+    {
+        *out = nullptr;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        if (g_state.created == FilterStandInState::Room)
+            return E_OUTOFMEMORY;
+        const int slot = g_state.created++;
+        g_state.device[slot] = device;
+        auto *filter = new (g_objects[slot]) Filter(slot);
+        g_state.object[slot] = static_cast<IBaseFilter *>(filter);
+        return filter->QueryInterface(iid, out);   // the creator's one reference
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+Factory g_factories[256];
+
+} // namespace
+
+extern "C" {
+__declspec(dllexport) FilterStandInState *FilterStandInRecorder() { return &g_state; }
+
+__declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID id, REFIID iid, void **out)
+{
+    unsigned char device = 0;
+    *out = nullptr;
+    if (!isStandInClass(id, &device))
+        return CLASS_E_CLASSNOTAVAILABLE;
+    g_factories[device].device = device;
+    return g_factories[device].QueryInterface(iid, out);
+}
+
+// The objects live in the DLL: it stays while the process runs.
+__declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() { return S_FALSE; }
+} // extern "C"

@@ -1,0 +1,29 @@
+#pragma once
+// A stand-in video capture source: a COM server whose minimal IBaseFilter objects
+// count their own references, reached through the export "FilterStandInRecorder".
+// It serves every class {0573A1E0-7E4B-4F6A-9C41-5A6D1E0B00nn}; nn is the device
+// number the object keeps. Objects are never freed, so a release too many is
+// counted instead of touching freed memory.
+#include <windows.h>
+
+constexpr GUID standInClass(unsigned char device)
+{
+    return {0x0573A1E0, 0x7E4B, 0x4F6A, {0x9C, 0x41, 0x5A, 0x6D, 0x1E, 0x0B, 0x00, device}};
+}
+
+struct FilterStandInState {
+    static constexpr int Room = 64;
+    int created = 0;           // objects made, in order
+    int device[Room] = {};     // each object's device number
+    void *object[Room] = {};   // each object's IBaseFilter address
+    long references[Room] = {};
+    int releasesTooMany = 0;   // Release on an object already at 0
+    long outstanding() const
+    {
+        long sum = 0;
+        for (int i = 0; i < created; ++i)
+            sum += references[i];
+        return sum;
+    }
+};
+using FilterStandInStateFn = FilterStandInState *(*)();
