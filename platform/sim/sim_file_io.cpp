@@ -11,4 +11,13 @@ bool SimFileIo::flushToDevice(QFile &file)
     return HostFileIo::flushToDevice(file);
 }
 
+bool SimFileIo::deviceDigest(const QString &path, qint64 bufferBytes, QByteArray *sha256)
+{
+    if (failReadBack || !HostFileIo::deviceDigest(path, bufferBytes, sha256))
+        return false;
+    if (corruptReadBack && !sha256->isEmpty())
+        (*sha256)[0] = char(sha256->at(0) ^ 1);   // as if one bit had flipped on the way
+    return true;
+}
+
 } // namespace sim
