@@ -12,7 +12,9 @@
 // Other faults: enospc (the drive is full from byte `at` on), mkdir-eio,
 // mkdir-erofs, mkdir-vanish (at the creation of "/update"), none.
 //
-// Log lines: "accepted <bytes>" after each write of fw.bin, and at the
+// Log lines: "accepted <bytes>" after each write of fw.bin, "failed" after an
+// error its writer always sees (create, fsync, close, a full drive; the kernel
+// may turn a failed write into a short one), and at the
 // creation of "/update" "trigger ok" or "trigger bad: <missing|short|different|
 // unflushed>", judged against the reference file before "update" exists.
 #define FUSE_USE_VERSION 31
@@ -93,8 +95,9 @@ std::string verdict()
     return "trigger ok";
 }
 
-void *drive_init(struct fuse_conn_info *, struct fuse_config *cfg)
+void *drive_init(struct fuse_conn_info *conn, struct fuse_config *cfg)
 {
+    conn->want &= ~FUSE_CAP_AUTO_INVAL_DATA;
     // The kernel asks for every name and attribute afresh; file pages stay
     // cached as on a real drive, so only a reader that bypasses the cache
     // sees what the drive holds.
@@ -147,13 +150,17 @@ int drive_unlink(const char *path)
 
 int openFile(const char *path, struct fuse_file_info *fi, bool create, mode_t mode)
 {
-    if (writable(fi->flags) && faultFor(path) == "eio")
+    if (writable(fi->flags) && faultFor(path) == "eio") {
+        note("failed");
         return -EIO;
+    }
     const int fd = create ? ::open(real(path).c_str(), fi->flags, mode)
                           : ::open(real(path).c_str(), fi->flags);
     if (fd < 0)
         return -errno;
     fi->fh = static_cast<uint64_t>(fd);
+    // Cached pages outlive the handle, as on a block device's file system.
+    fi->keep_cache = 1;
     return 0;
 }
 
@@ -183,8 +190,10 @@ int drive_write(const char *path, const char *buf, size_t size, off_t offset,
         bytes[0] = char(bytes[0] ^ 0x5a);
     const bool firmware = std::strcmp(path, kFirmware) == 0;
     if (firmware && g_fault == "enospc") {
-        if (offset >= g_at)
+        if (offset >= g_at) {
+            note("failed");
             return -ENOSPC;
+        }
         bytes.resize(size_t(std::min<long long>(size, g_at - offset)));
     }
     const ssize_t put = ::pwrite(int(fi->fh), bytes.data(), bytes.size(), offset);
@@ -200,15 +209,19 @@ int drive_write(const char *path, const char *buf, size_t size, off_t offset,
 
 int drive_flush(const char *path, struct fuse_file_info *fi)
 {
-    if (writable(fi->flags) && faultFor(path) == "eio")
+    if (writable(fi->flags) && faultFor(path) == "eio") {
+        note("failed");
         return -EIO;
+    }
     return 0;
 }
 
 int drive_fsync(const char *path, int, struct fuse_file_info *fi)
 {
-    if (faultFor(path) == "eio")
+    if (faultFor(path) == "eio") {
+        note("failed");
         return -EIO;
+    }
     if (::fsync(int(fi->fh)) != 0)
         return -errno;
     if (std::strcmp(path, kFirmware) == 0)

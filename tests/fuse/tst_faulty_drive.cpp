@@ -27,7 +27,7 @@ struct Case {
 
 constexpr int kPage = 4096;
 // 50 chunks of whole pages, and the same with a remainder (51 chunks).
-constexpr int kExact = 50 * kPage, kRemainder = 50 * kPage + 1000;
+constexpr int kExact = 50 * kPage, kRemainder = 50 * kPage + 1049;
 
 QByteArray firmware(int size)
 {
@@ -103,7 +103,8 @@ private slots:
             const QString file = size == kExact ? "50 chunks" : "51 chunks";
             // Operation 0 creates fw.bin, 1..n write it, n+1 syncs it, n+2 closes it.
             for (const char *fault : {"vanish", "eio", "short"}) {
-                for (int at = 0; at <= chunks + 2; ++at)
+                const bool writesOnly = QByteArray(fault) == "short";
+                for (int at = writesOnly; at <= chunks + 2 - 2 * writesOnly; ++at)
                     QTest::addRow("%s, %s at %d", qPrintable(file), fault, at)
                         << Case{fault, at, size, {}};
             }
@@ -194,6 +195,8 @@ private slots:
             broken << QString("the run took the time limit (%1 ms)").arg(took);
         if (qMin(copied * chunk, qint64(c.size)) > stored)
             broken << QString("progress claimed %1 bytes, the drive took %2").arg(copied * chunk).arg(stored);
+        if (log.contains("failed") && codes.value(codes.size() - 1) != -2)
+            broken << "an error of the drive was ignored";
         if (triggered && codes.value(codes.size() - 1) != 100)
             broken << "a triggered run did not finish";
         QStringList seen;
