@@ -134,7 +134,7 @@ private slots:
         // "update" is made only beside a fw.bin read back whole from the drive written to;
         // a drive lost before the trigger was pulled, not taken by the camera.
         row("drive lost before the trigger", "100/2 drive=flush camera=#95", "1-50,-2", "new");
-        row("drive replaced under its path", "1000/20 replace=flush", "1-50,-2", "");
+        row("drive replaced under its path", "1000/20 replace=readback", "1-50,-2", "");
         row("read-back differs", "1000/20 readback=corrupt", "1-50,-2", "");
         row("read-back fails", "1000/20 readback=fail", "1-50,-2", "");
         // An "update" left by an earlier attempt: gone before fw.bin is written, or a refusal.
@@ -160,13 +160,13 @@ private slots:
             "1-50,51-60@2000+2000,95@20000,96@24000", copied);
     }
     // Options: file=, disk= (SOURCE, DRIVE, FWBIN name those paths); drive= (the camera takes
-    // it away), camera= (back), stop= (the window closes), shrink= (the source): at virtual ms,
-    // on a code ("#95") or in the flush; clock= (virtual ms first); tmpfs; failflush; createfails;
+    // it away), camera= (back), stop= (the window closes), shrink= (the source), replace=
+    // (another directory takes the drive's path): at virtual ms, on a code ("#95"), in the
+    // flush or after the read-back; clock= (virtual ms first); tmpfs; failflush; createfails;
     // unreadable (the source); link= (the source is a hard link to FWBIN or OTHER, a file
     // beside it); updatefile (a file "update" in the drive's root); stale= (an "update"
     // directory, empty or full); fwlink (fw.bin a symbolic link to OTHER); readback= (the
-    // device gives back corrupt bytes or fails); replace= (another directory takes the
-    // drive's path).
+    // device gives back corrupt bytes or fails).
     void run()
     {
         QFETCH(QString, setup);
@@ -238,6 +238,8 @@ private slots:
             const QString when = opt.value(key);
             if (when == "flush")
                 sim->world.files.onFlush = actions[key];
+            else if (when == "readback")
+                sim->world.files.afterReadBack = actions[key];
             else if (when.startsWith('#'))
                 onCode.insert(when.mid(1).toInt(), actions[key]);
             else if (!when.isEmpty())

@@ -25,6 +25,9 @@ public:
     // cannot be read at all.
     std::atomic<bool> corruptReadBack{false};
     std::atomic<bool> failReadBack{false};
+    // Runs after every read-back, on the calling thread: the moment the file
+    // has been checked but "update" not yet created.
+    std::function<void()> afterReadBack;
 };
 
 } // namespace sim

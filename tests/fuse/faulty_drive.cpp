@@ -27,6 +27,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -41,6 +42,7 @@ FILE *g_log = nullptr;
 long long g_op = 0;          // operations on fw.bin so far
 long long g_accepted = 0;    // bytes of fw.bin written in total
 bool g_dirty = false;        // written since the last fsync
+std::set<uint64_t> g_writers;  // handles of fw.bin open for writing
 
 const char kFirmware[] = "/fw.bin";
 
@@ -159,6 +161,8 @@ int openFile(const char *path, struct fuse_file_info *fi, bool create, mode_t mo
     if (fd < 0)
         return -errno;
     fi->fh = static_cast<uint64_t>(fd);
+    if (writable(fi->flags) && std::strcmp(path, kFirmware) == 0)
+        g_writers.insert(fi->fh);
     // Cached pages outlive the handle, as on a block device's file system.
     fi->keep_cache = 1;
     return 0;
@@ -207,9 +211,10 @@ int drive_write(const char *path, const char *buf, size_t size, off_t offset,
     return int(put);
 }
 
+// The kernel sends no open flags with a flush: the handle tells the writer.
 int drive_flush(const char *path, struct fuse_file_info *fi)
 {
-    if (writable(fi->flags) && faultFor(path) == "eio") {
+    if (g_writers.count(fi->fh) && faultFor(path) == "eio") {
         note("failed");
         return -EIO;
     }
@@ -231,6 +236,7 @@ int drive_fsync(const char *path, int, struct fuse_file_info *fi)
 
 int drive_release(const char *, struct fuse_file_info *fi)
 {
+    g_writers.erase(fi->fh);
     ::close(int(fi->fh));
     return 0;
 }

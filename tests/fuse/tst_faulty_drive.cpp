@@ -26,8 +26,9 @@ struct Case {
 };
 
 constexpr int kPage = 4096;
-// 50 chunks of whole pages, and the same with a remainder (51 chunks).
-constexpr int kExact = 50 * kPage, kRemainder = 50 * kPage + 1049;
+// 50 chunks of one page each, and the same with a remainder of 49 bytes (51 chunks):
+// every chunk reaches the drive as one write operation.
+constexpr int kExact = 50 * kPage, kRemainder = 50 * kPage + 49;
 
 QByteArray firmware(int size)
 {
