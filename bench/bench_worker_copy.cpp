@@ -47,11 +47,11 @@ private:
 class TimedFileIo : public platform::HostFileIo {
 public:
     qint64 readBackMs = 0;
-    bool deviceDigest(const QString &path, qint64 bufferBytes, QByteArray *sha256) override
+    bool matchesOnDevice(const QString &path, QFile &reference, qint64 bufferBytes) override
     {
         QElapsedTimer timer;
         timer.start();
-        const bool ok = HostFileIo::deviceDigest(path, bufferBytes, sha256);
+        const bool ok = HostFileIo::matchesOnDevice(path, reference, bufferBytes);
         readBackMs = timer.elapsed();
         return ok;
     }

@@ -27,10 +27,11 @@ public:
     // What names one file or directory, whatever path leads to it (device and
     // inode, or volume serial and file index); empty when it cannot be read.
     virtual QByteArray fileId(const QString &path) = 0;
-    // SHA-256 of the file's bytes as the device returns them, read past the
-    // system's cache through one buffer of at least `bufferBytes`. False when
-    // the file cannot be read to its end.
-    virtual bool deviceDigest(const QString &path, qint64 bufferBytes, QByteArray *sha256) = 0;
+    // True when the file at `path`, read past the system's cache from the
+    // device itself, holds exactly the bytes of `reference` from its start to
+    // its end. One buffer of about `bufferBytes`, half for each side. False
+    // on any difference, another length or a failed read.
+    virtual bool matchesOnDevice(const QString &path, QFile &reference, qint64 bufferBytes) = 0;
 
     // True when both paths name one and the same existing file.
     bool sameFile(const QString &a, const QString &b)

@@ -11,7 +11,7 @@ public:
     bool openRegular(QFile &file, const QString &path) override;
     bool createRegular(QFile &file, const QString &path) override;
     QByteArray fileId(const QString &path) override;
-    bool deviceDigest(const QString &path, qint64 bufferBytes, QByteArray *sha256) override;
+    bool matchesOnDevice(const QString &path, QFile &reference, qint64 bufferBytes) override;
 };
 
 } // namespace platform

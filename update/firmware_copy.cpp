@@ -1,6 +1,5 @@
 #include "update/firmware_copy.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 
 namespace firmware {
@@ -11,7 +10,7 @@ qint64 chunkLength(qint64 fileSize)
 }
 
 CopyResult copyInChunks(QFile &source, QFile &destination, qint64 size,
-                        char *buffer, qint64 chunk, QCryptographicHash &written,
+                        char *buffer, qint64 chunk,
                         const std::function<void(int)> &chunkWritten)
 {
     int chunks = 0;
@@ -21,7 +20,6 @@ CopyResult copyInChunks(QFile &source, QFile &destination, qint64 size,
             return CopyResult::ReadFailed;
         if (destination.write(buffer, wanted) != wanted)
             return CopyResult::WriteFailed;
-        written.addData(buffer, static_cast<int>(wanted));
         left -= wanted;
         chunkWritten(++chunks);
     }

@@ -2,7 +2,6 @@
 #include <QtGlobal>
 #include <functional>
 
-class QCryptographicHash;
 class QFile;
 
 namespace firmware {
@@ -18,12 +17,12 @@ qint64 chunkLength(qint64 fileSize);
 enum class CopyResult { Done, ReadFailed, WriteFailed };
 
 // Copies the first `size` bytes of `source` to `destination` in chunks of
-// `chunk` bytes through `buffer` (at least `chunk` bytes), adding each chunk
-// to `written` and calling `chunkWritten(n)` after the n-th chunk is written. Stops at the first read
+// `chunk` bytes through `buffer` (at least `chunk` bytes), calling
+// `chunkWritten(n)` after the n-th chunk is written. Stops at the first read
 // that fails or comes up short (the file shrank or the medium failed) and at
 // the first write that fails or is short (drive full, read-only or gone).
 CopyResult copyInChunks(QFile &source, QFile &destination, qint64 size,
-                        char *buffer, qint64 chunk, QCryptographicHash &written,
+                        char *buffer, qint64 chunk,
                         const std::function<void(int)> &chunkWritten);
 
 } // namespace firmware

@@ -5,7 +5,6 @@
 #include "update/firmware_copy.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -201,9 +200,8 @@ void Worker::WorkerLoadFw(const fw_info &inof)
     g_upgradeStage = 2;
 
     int last = 0;
-    QCryptographicHash written(QCryptographicHash::Sha256);
     const firmware::CopyResult copied = firmware::copyInChunks(
-        source, target, size, buffer.get(), chunk, written, [this, &last](int chunks) {
+        source, target, size, buffer.get(), chunk, [this, &last](int chunks) {
             last = chunks;
             emit WorkerTheardState(chunks);
         });
@@ -214,16 +212,15 @@ void Worker::WorkerLoadFw(const fw_info &inof)
     bool stored = copied == firmware::CopyResult::Done && files->flushToDevice(target);
     target.close();
     stored = stored && target.error() == QFileDevice::NoError;
+    // What the camera will read is what the drive gives back, which a worn
+    // or miswritten medium can make differ from what it accepted.
+    const bool verified = stored && files->matchesOnDevice(destination, source, chunk);
     source.close();
     if (copied == firmware::CopyResult::ReadFailed) {
         fail(FileUnusable);
         return;
     }
-    // What the camera will read is what the drive gives back, which a worn
-    // or miswritten medium can make differ from what it accepted.
-    QByteArray onDevice;
-    if (!stored || !files->deviceDigest(destination, chunk, &onDevice)
-        || onDevice != written.result()) {
+    if (!verified) {
         fail(DriveUnusable);
         return;
     }

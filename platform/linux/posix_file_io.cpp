@@ -1,9 +1,9 @@
 #include "platform/host_file_io.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QString>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <new>
@@ -23,6 +23,23 @@ bool adopt(QFile &file, int fd, QIODevice::OpenMode mode)
     ::close(fd);
     errno = error;
     return false;
+}
+
+// Reads until `length` bytes or the end of the file; -1 on a failed read.
+qint64 readUpTo(int fd, char *buffer, qint64 length)
+{
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t got = ::read(fd, buffer + done, size_t(length - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
 }
 
 } // namespace
@@ -83,31 +100,26 @@ QByteArray HostFileIo::fileId(const QString &path)
     return id;
 }
 
-bool HostFileIo::deviceDigest(const QString &path, qint64 bufferBytes, QByteArray *sha256)
+bool HostFileIo::matchesOnDevice(const QString &path, QFile &reference, qint64 bufferBytes)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return false;
     // The file was synced, so its cached pages are clean and this drops them
     // all: every read below goes to the device.
-    bool ok = ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
-    const size_t length = static_cast<size_t>(qBound<qint64>(4096, bufferBytes, 1 << 28));
-    std::unique_ptr<char[]> buffer(ok ? new (std::nothrow) char[length] : nullptr);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (ok = buffer != nullptr; ok;) {
-        const ssize_t got = ::read(fd, buffer.get(), length);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            ok = got == 0;
+    const qint64 half = qBound<qint64>(4096, bufferBytes / 2, 1 << 27);
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<size_t>(2 * half)]);
+    bool same = buffer && ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0 && reference.seek(0);
+    char *const onDevice = buffer.get(), *const expected = onDevice + half;
+    while (same) {
+        const qint64 got = readUpTo(fd, onDevice, half);
+        const qint64 wanted = reference.read(expected, half);
+        same = got >= 0 && got == wanted && std::memcmp(onDevice, expected, size_t(got)) == 0;
+        if (got == 0)
             break;
-        }
-        hash.addData(buffer.get(), static_cast<int>(got));
     }
     ::close(fd);
-    if (ok)
-        *sha256 = hash.result();
-    return ok;
+    return same;
 }
 
 } // namespace platform

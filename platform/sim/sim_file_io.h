@@ -11,7 +11,7 @@ namespace sim {
 class SimFileIo : public platform::HostFileIo {
 public:
     bool flushToDevice(QFile &file) override;
-    bool deviceDigest(const QString &path, qint64 bufferBytes, QByteArray *sha256) override;
+    bool matchesOnDevice(const QString &path, QFile &reference, qint64 bufferBytes) override;
 
     // Makes every flush report failure (after the hook has run).
     std::atomic<bool> failFlush{false};

@@ -1,8 +1,8 @@
 #include "platform/host_file_io.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QString>
+#include <cstring>
 #include <io.h>
 #include <windows.h>
 
@@ -80,33 +80,33 @@ QByteArray HostFileIo::fileId(const QString &path)
     return QByteArray(reinterpret_cast<const char *>(parts), sizeof parts);
 }
 
-bool HostFileIo::deviceDigest(const QString &path, qint64 bufferBytes, QByteArray *sha256)
+bool HostFileIo::matchesOnDevice(const QString &path, QFile &reference, qint64 bufferBytes)
 {
     // A handle of its own without the system's cache: the bytes come from the drive.
     HANDLE handle = ::CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
-    const qint64 wanted = qBound<qint64>(kSectorAlign, bufferBytes, 1 << 28);
-    const DWORD length = static_cast<DWORD>((wanted + kSectorAlign - 1) / kSectorAlign * kSectorAlign);
+    const qint64 wanted = qBound<qint64>(kSectorAlign, bufferBytes / 2, 1 << 27);
+    const DWORD half = static_cast<DWORD>((wanted + kSectorAlign - 1) / kSectorAlign * kSectorAlign);
     // Page-aligned, as unbuffered reads require of the buffer too.
-    char *buffer = static_cast<char *>(::VirtualAlloc(nullptr, length, MEM_COMMIT | MEM_RESERVE,
-                                                      PAGE_READWRITE));
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    bool ok = buffer != nullptr;
-    while (ok) {
+    char *const onDevice = static_cast<char *>(
+        ::VirtualAlloc(nullptr, 2 * SIZE_T(half), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    char *const expected = onDevice ? onDevice + half : nullptr;
+    bool same = onDevice && reference.seek(0);
+    while (same) {
+        // Whole sectors are asked for; the last read gives what is left.
         DWORD got = 0;
-        ok = ::ReadFile(handle, buffer, length, &got, nullptr) != 0;
-        if (!ok || got == 0)
+        same = ::ReadFile(handle, onDevice, half, &got, nullptr) != 0;
+        same = same && reference.read(expected, half) == qint64(got)
+            && std::memcmp(onDevice, expected, got) == 0;
+        if (got == 0)
             break;
-        hash.addData(buffer, static_cast<int>(got));
     }
-    if (buffer)
-        ::VirtualFree(buffer, 0, MEM_RELEASE);
+    if (onDevice)
+        ::VirtualFree(onDevice, 0, MEM_RELEASE);
     ::CloseHandle(handle);
-    if (ok)
-        *sha256 = hash.result();
-    return ok;
+    return same;
 }
 
 } // namespace platform
