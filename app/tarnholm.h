@@ -5,6 +5,7 @@
 #include "platform/device_events.h"
 #include "ui_tarnholm.h"
 #include "update/awake_hold.h"
+#include "update/firmware_snapshot.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -53,6 +54,8 @@ public:
     QString currentDate;
     // Held from the camera's switch to the end of the update.
     AwakeHold awakeHold;
+    // The firmware taken at the Update click; the worker copies this file.
+    FirmwareSnapshot firmwareSnapshot;
 
     void FillDeviceList();
     void RefreshDeviceList();

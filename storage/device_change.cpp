@@ -95,7 +95,7 @@ void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
                                             .arg(volume.drive,
                                                  QTime::currentTime().toString(Qt::TextDate)));
                     fw_info info;
-                    info.fw_file = ui.EditFwFile->text();
+                    info.fw_file = firmwareSnapshot.path();
                     info.disk_path = volume.root;
                     ui.progressBar->setRange(0, 100);
                     ui.progressBar->setValue(0);

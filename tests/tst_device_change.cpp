@@ -48,6 +48,7 @@ struct Rig {
     sim::SimDevices devices{sim.world};
     BoxCloser closer;
     DebugCapture debug;
+    QTemporaryFile firmware;
     QVector<QPair<QString, QString>> aliases{{kCamera, "<dev>"}, {kGuid, "GUID"},
         {"USB_Arrived and The USBDisk is: ", "arrived "}, {"This is a usb mass storage", "usb"},
         {"This is not a usb mass storage", "not usb"}};
@@ -69,7 +70,13 @@ struct Rig {
         });
         const QSignalBlocker quiet(list);
         list->addItem("marker    ");
+        // The job copies the firmware taken at the click, whatever the path field says by then.
         w.ui.EditFwFile->setText("/fw/cam 2.bin");
+        firmware.open();
+        firmware.write("image");
+        firmware.close();
+        w.firmwareSnapshot.take(firmware.fileName());
+        aliases.append({w.firmwareSnapshot.path(), "<snapshot>"});
         w.ui.progressBar->setRange(0, 50);
         w.ui.progressBar->setValue(30);
     }
@@ -274,7 +281,7 @@ private slots:
         const QString usb = "arrived %1, usb, -, GUID", sata = "arrived F, not usb, -, GUID, ";
         const QString copied = "waits [%1]\nstages 2/0\nbar 0 of 0-100\n"
                                "log [Write file to %2, hh:mm:ss]\n"
-                               "%4arrived %2, usb, [job /fw/cam 2.bin > %3], -, GUID";
+                               "%4arrived %2, usb, [job <snapshot> > %3], -, GUID";
         const QString dir = "<dir>" + QString(QDir::separator());
         row("USB while idle", "E7", "stages 0/0\n" + usb.arg("E"));
         row("USB awaited", "stage:1, E7", copied.arg("1000", "E", "E:\\", ""));

@@ -12,6 +12,9 @@
 #include <QFileDialog>
 #include <QRegularExpression>
 #include <QtTest>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 using Action = std::function<void(Tarnholm &)>;
 Q_DECLARE_METATYPE(Action)
@@ -41,13 +44,15 @@ static QString windowState(const Tarnholm &w)
 
 // One whole update: the image under samples/, the camera's fault, what the operator
 // sees at the end (Bench::outcome()), whether the camera's information was read
-// before the click, a path typed in while the drive is awaited.
+// before the click, what becomes of the firmware file or the path field while the
+// drive is awaited ("path": another path typed in; "rewrite": other bytes written
+// into the file; "remove": the file deleted).
 struct Run {
     QString image;
     Fault fault;
     QString outcome;
     bool infoBefore = true;
-    QString pathAfterClick{};
+    QString afterClick{};
 };
 Q_DECLARE_METATYPE(Run)
 
@@ -255,7 +260,7 @@ private slots:
         const QString newer("ostrel-2.2.0.bin"), same("ostrel-2.1.15.bin");
         const QStringList success{"Info: Update Successful"};
         const QStringList unchanged{"Info: Firmware Version Unchanged"};
-        const QStringList timeOut{"Error: Time Out"}, noFile{"Error: Get Firmware File Error"};
+        const QStringList timeOut{"Error: Time Out"};
         const QStringList lost{"Error: Transfer Failed", "Error: Write Firmware File Error"};
         const QString switched("Wait UMS Install.T|USB Camera Device Remove!|Write file to T, T");
         const QString flashing = switched + "|Write firmware to flash.T|Waiting...";
@@ -266,9 +271,10 @@ private slots:
         QTest::newRow("same image") << Run{same, Fault::None, ending(unchanged, back, 100)};
         QTest::newRow("no information read before")
             << Run{same, Fault::None, ending(success, back, 100), false};
-        // The file is the one named when the drive arrives.
-        QTest::newRow("path changed to no file after the click")
-            << Run{newer, Fault::None, ending(noFile, switched, 0), true, "missing.bin"};
+        // The camera gets the file as it was at the click.
+        for (const char *change : {"path", "rewrite", "remove"})
+            QTest::addRow("file changed after the click: %s", change)
+                << Run{newer, Fault::None, ending(success, back, 100), true, change};
         QTest::newRow("drive never leaves")
             << Run{newer, Fault::DriveNeverLeaves, ending(timeOut, flashing, 94)};
         QTest::newRow("camera never returns")
@@ -285,7 +291,13 @@ private slots:
         QFETCH(Run, run);
         Bench b;
         b.camera.fault = run.fault;
-        const QString path = QFINDTESTDATA("../samples/" + run.image);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(run.image);
+        QVERIFY(QFile::copy(QFINDTESTDATA("../samples/" + run.image), path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray image = file.readAll();
+        file.close();
         b.w.ui.EditFwFile->setText(QDir::toNativeSeparators(path));
         if (!run.infoBefore)
             b.w.currentVersion = b.w.currentDate = QString();
@@ -293,8 +305,15 @@ private slots:
         QCOMPARE(b.outcome(),
                  QString("log: Wait UMS Install.T\nbar 0 | stages 1/1 | buttons 000 | cameras 0"));
         QCOMPARE(b.hold(), QString("held, taken 1, given up 0"));
-        if (!run.pathAfterClick.isEmpty())
-            b.w.ui.EditFwFile->setText(QDir::temp().filePath(run.pathAfterClick));
+        const QString snapshot = b.w.firmwareSnapshot.path();
+        QVERIFY(QFile::exists(snapshot));
+        if (run.afterClick == "path")
+            b.w.ui.EditFwFile->setText(dir.filePath("missing.bin"));
+        if (run.afterClick == "rewrite" && file.open(QIODevice::WriteOnly))
+            file.write(QByteArray(image.size() * 2, 'x'));
+        file.close();
+        if (run.afterClick == "remove")
+            QVERIFY(file.remove());
 
         b.runUntil([&]() {   // a line per box, then the log and the window
             return b.boxes.boxes.size() >= run.outcome.count('\n') - 1 && g_upgradeStage == 0
@@ -308,11 +327,10 @@ private slots:
             QCOMPARE(b.progress.value(i), i + 1);
         QCOMPARE(b.progress.contains(95), run.outcome.contains("Reboot"));
         QCOMPARE(b.stageAt.value("Info", -1), run.outcome.startsWith("Info") ? 5 : -1);
-        // Only a complete copy of the image was flashed.
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        const bool complete = run.fault != Fault::DriveLeavesDuringCopy && run.pathAfterClick.isEmpty();
-        QCOMPARE(b.flashed, complete ? file.readAll() : QByteArray());
+        // Only a complete copy of the image as it was at the click was flashed, and
+        // the snapshot went with the update, however it ended.
+        QCOMPARE(b.flashed, run.fault != Fault::DriveLeavesDuringCopy ? image : QByteArray());
+        QVERIFY(!QFile::exists(snapshot));
     }
 
     void otherDevices_data()
@@ -495,6 +513,8 @@ private slots:
         QTest::newRow("a directory") << "directory" << refused;
         QTest::newRow("an empty file") << "empty" << refused;
         QTest::newRow("an unreadable file") << "unreadable" << refused;
+        // Opened without blocking and refused: it would never give an end.
+        QTest::newRow("a FIFO") << "fifo" << refused;
         QTest::newRow("the camera refuses to switch") << "switch refused"
             << ending({}, "Switch USB Camera to USB Mass Storage Device Error.", 0)
                    + " | trace  | camera calls 1/1 | free, taken 0, given up 0";
@@ -515,7 +535,14 @@ private slots:
         const QString path = dir.filePath(file);
         if (file == "directory")
             QDir().mkdir(path);
-        else if (file != "missing")
+        if (file == "fifo") {
+#ifdef _WIN32
+            QSKIP("no FIFOs among Windows files");
+#else
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+#endif
+        }
+        else if (file != "missing" && file != "fifo")
             QFile(QFINDTESTDATA("../samples/ostrel-2.2.0.bin")).copy(path);
         if (file == "empty")
             QFile(path).resize(0);
@@ -536,6 +563,8 @@ private slots:
                         .arg(after.deviceInitCalls - before.deviceInitCalls)
                         .arg(after.updateFwUmsCalls - before.updateFwUmsCalls)
                   + b.hold(), "seen");
+        // The firmware is kept only for a camera that switched.
+        QCOMPARE(QFile::exists(b.w.firmwareSnapshot.path()), file == "usable" || file == "refused");
     }
 
     // Closing the window gives back every device reference and, mid-update, the hold.
@@ -552,10 +581,13 @@ private slots:
         b.sim.world.capture.attach({QStringLiteral("Ostrel Camera 2"), true, true, {}, {}});
         b.w.RefreshDeviceList();
         QCOMPARE(b.w.ui.DeviceList->count(), 2);
+        QString snapshot;
         if (midUpdate) {
             b.w.ui.EditFwFile->setText(QFINDTESTDATA("../samples/ostrel-2.2.0.bin"));
             b.w.ui.BtnLoadFw->click();
             QVERIFY(b.runUntil([]() { return g_upgradeStage == 3; }));
+            snapshot = b.w.firmwareSnapshot.path();
+            QVERIFY(QFile::exists(snapshot));
         }
         const sim::SimCaptureDevices &devices = b.sim.world.capture;
         const auto seen = [&]() {
@@ -566,6 +598,7 @@ private slots:
         QCOMPARE(seen(), midUpdate ? "references 2, bad releases 0, held, taken 1, given up 0"
                                    : "references 4, bad releases 0, free, taken 0, given up 0");
         b.window.reset();
+        QVERIFY(snapshot.isEmpty() || !QFile::exists(snapshot));
         QCOMPARE(seen(), QString("references 0, bad releases 0, free, taken %1, given up %1")
                              .arg(int(midUpdate)));
     }

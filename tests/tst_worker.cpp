@@ -131,7 +131,19 @@ private slots:
         row("100 bytes", "100/2 drive=1 camera=1001", "1-50," + waits, copied);
         row("2549 bytes", "2549/50 drive=1 camera=1001", "1-51," + waits, copied);
         row("1000049 bytes", "1000049/20000 drive=1 camera=1001", "1-51," + waits, copied);
-        row("drive and camera at once", "100/2 drive=flush camera=#95", "1-50,95,100", "new");
+        // "update" is made only beside a fw.bin read back whole from the drive written to;
+        // a drive lost before the trigger was pulled, not taken by the camera.
+        row("drive lost before the trigger", "100/2 drive=flush camera=#95", "1-50,-2", "new");
+        row("drive replaced under its path", "1000/20 replace=readback", "1-50,-2", "");
+        row("read-back differs", "1000/20 readback=corrupt", "1-50,-2", "");
+        row("read-back fails", "1000/20 readback=fail", "1-50,-2", "");
+        // An "update" left by an earlier attempt: gone before fw.bin is written, or a refusal.
+        row("empty update directory on the drive", "1000/20 stale=empty drive=1 camera=1001",
+            "1-50,95@1000,100@2000", "new update");
+        row("update directory with a file in it", "1000/20 stale=full", "-2", "old update");
+        // The link is replaced, never followed: the file it led to keeps its bytes.
+        row("fw.bin a symbolic link to a file off the drive", "1000/20 fwlink drive=1 camera=1001",
+            "1-50,95@1000,100@2000", "new update");
         row("drive 20 s, camera 60 s", "100/2 drive=20000 camera=60000",
             "1-50,51-60@2000+2000,95@20000,96-99@24000+4000,100@60000", copied);
         const QString late = "1-50,51-94@2000+2000,95@290000,96-97@294000+4000,";
@@ -148,10 +160,13 @@ private slots:
             "1-50,51-60@2000+2000,95@20000,96@24000", copied);
     }
     // Options: file=, disk= (SOURCE, DRIVE, FWBIN name those paths); drive= (the camera takes
-    // it away), camera= (back), stop= (the window closes), shrink= (the source): at virtual ms,
-    // on a code ("#95") or in the flush; clock= (virtual ms first); tmpfs; failflush; createfails;
+    // it away), camera= (back), stop= (the window closes), shrink= (the source), replace=
+    // (another directory takes the drive's path): at virtual ms, on a code ("#95"), in the
+    // flush or after the read-back; clock= (virtual ms first); tmpfs; failflush; createfails;
     // unreadable (the source); link= (the source is a hard link to FWBIN or OTHER, a file
-    // beside it); updatefile (a file "update" in the drive's root).
+    // beside it); updatefile (a file "update" in the drive's root); stale= (an "update"
+    // directory, empty or full); fwlink (fw.bin a symbolic link to OTHER); readback= (the
+    // device gives back corrupt bytes or fails).
     void run()
     {
         QFETCH(QString, setup);
@@ -177,12 +192,25 @@ private slots:
             write(fwBin(), stale);
         if (opt.contains("updatefile"))
             write(drive + "update", "not a directory");
+        if (opt.contains("stale"))
+            QDir().mkdir(drive + "update");
+        if (opt.value("stale") == "full")
+            write(drive + "update/left", "x");
+        if (opt.contains("fwlink")) {
+#ifdef _WIN32
+            QSKIP("symbolic links need a privilege on Windows, and its drives have none");
+#endif
+            write(other, stale);
+            QVERIFY(QFile::remove(fwBin()) && QFile::link(other, fwBin()));
+        }
         if (opt.contains("link")) {
             write(other, data);
             QVERIFY(QFile::remove(source) && hardLink(opt.value("link"), source));
         }
         const QByteArray sourceBefore = read(source);
         sim->world.files.failFlush = opt.contains("failflush");
+        sim->world.files.corruptReadBack = opt.value("readback") == "corrupt";
+        sim->world.files.failReadBack = opt.value("readback") == "fail";
         Worker w;
         const fw_info info{opt.value("file", source), opt.value("disk", drive)};
         const bool unreadable = opt.contains("unreadable");
@@ -200,12 +228,18 @@ private slots:
             {"drive", [this]() { QDir().rename(driveDir, gone); }},
             {"camera", []() { g_upgradeStage = 5; }},
             {"stop", [&thread]() { thread->requestInterruption(); }},
-            {"shrink", [this]() { QFile(source).resize(250); }}};
+            {"shrink", [this]() { QFile(source).resize(250); }},
+            {"replace", [this]() {
+                 QDir().rename(driveDir, gone);
+                 QDir().mkdir(driveDir);
+             }}};
         QHash<int, std::function<void()>> onCode;
         for (const QString &key : actions.keys()) {
             const QString when = opt.value(key);
             if (when == "flush")
                 sim->world.files.onFlush = actions[key];
+            else if (when == "readback")
+                sim->world.files.afterReadBack = actions[key];
             else if (when.startsWith('#'))
                 onCode.insert(when.mid(1).toInt(), actions[key]);
             else if (!when.isEmpty())
@@ -237,6 +271,8 @@ private slots:
         QTEST(leftOnDrive(), "left");
         if (!opt.contains("shrink") && !unreadable) // the source is never written to
             QCOMPARE(read(source), sourceBefore);
+        if (opt.contains("fwlink"))
+            QCOMPARE(read(other), stale);
         QCOMPARE(boxLines(boxes.boxes),
                  window ? QString("Error: Create File: %1%2fw.bin Error(%3) [warning, OK, on %4]\n")
                               .arg(drive, QDir::separator()).arg(kCreateOverDirectory)

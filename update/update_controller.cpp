@@ -6,9 +6,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QTime>
 
 namespace {
@@ -22,17 +20,6 @@ void informationBox(QWidget *parent, const char *title, const char *text)
 {
     showMessageBox(parent, QMessageBox::Information, QString::fromLocal8Bit(title),
                    QString::fromLocal8Bit(text));
-}
-
-// Checked before the camera is switched: once it is a drive, only a power
-// cycle brings it back, so a file that cannot be copied must stop the click.
-bool usableFirmware(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() == 0)
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly);
 }
 
 // The trace and box of an unusable firmware file, at the click or from the worker.
@@ -95,7 +82,10 @@ void Tarnholm::on_BtnLoadFw_clicked()
         return;
     }
 
-    if (!usableFirmware(ui.EditFwFile->text())) {
+    // Taken before the camera is switched: once it is a drive, only a power
+    // cycle brings it back, so a file that cannot be read whole stops the click.
+    // From here on the camera gets these bytes, whatever becomes of the file.
+    if (!firmwareSnapshot.take(ui.EditFwFile->text())) {
         qDebug() << FirmwareErrorTrace;
         informationBox(this, "Error", FirmwareErrorText);
         return;
@@ -103,6 +93,7 @@ void Tarnholm::on_BtnLoadFw_clicked()
 
     unsigned long context = 0;
     if (FicDeviceInit(filter, &context) != 0) {
+        firmwareSnapshot.clear();
         ui.EditInfo->append(QString::fromLocal8Bit("Initialize Device Error."));
         return;
     }
@@ -114,6 +105,7 @@ void Tarnholm::on_BtnLoadFw_clicked()
             QString::fromLocal8Bit("Switch USB Camera to USB Mass Storage Device Error."));
         setUpdateButtonsEnabled(this, true);
         updateStage = 0;
+        firmwareSnapshot.clear();
         return;
     }
 
@@ -150,8 +142,10 @@ void Tarnholm::HandleWorkerTheardState(const int state)
         break;
     }
 
-    if (text || state >= 100)
+    if (text || state >= 100) {
         awakeHold.release();   // nothing left for the camera to lose
+        firmwareSnapshot.clear();   // the run that read it has ended
+    }
 
     if (text) {
         updateStage = 0;

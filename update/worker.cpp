@@ -85,6 +85,18 @@ void showCreateFileWarning(const QString &text)
     }
 }
 
+// An "update" left by an interrupted attempt would have the camera flash
+// fw.bin while it is being written. An empty one is removed; one holding
+// anything stays, and false says the drive cannot be used. Anything else of
+// that name (a file, a link) fails the trigger's creation after the copy.
+bool removeStaleTrigger(const QString &trigger)
+{
+    const QFileInfo info(trigger);
+    if (!info.isDir() || info.isSymLink())
+        return true;
+    return QDir().rmdir(trigger);
+}
+
 enum class WaitEnd { Reached, TimedOut, Stopped };
 
 // Polls once a second until `reached` holds, or the limit counted from
@@ -125,42 +137,63 @@ void Worker::WorkerLoadFw(const fw_info &inof)
         emit WorkerTheardState(DriveUnusable);
         return;
     }
+    platform::FileIo *files = platform::current().files;
     const QString destination = onDrive(inof.disk_path, g_firmwareFileName);
     // Truncating the destination would destroy a source that is the very
     // fw.bin on the drive, under that name or through a link of any kind.
-    if (!QFileInfo(inof.fw_file).isFile()
-        || platform::current().files->sameFile(inof.fw_file, destination)) {
+    if (!QFileInfo(inof.fw_file).isFile() || files->sameFile(inof.fw_file, destination)) {
         emit WorkerTheardState(FileUnusable);
         return;
     }
 
     // The source and its chunk buffer come first, so a file that cannot be
     // read leaves the drive untouched.
-    QFile source(inof.fw_file);
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    QFile source;
+    if (!files->openRegular(source, inof.fw_file)) {
         emit WorkerTheardState(FileUnusable);
         return;
     }
     const qint64 size = source.size();
     // An empty fw.bin would have the camera flash nothing.
     if (size == 0) {
+        source.close();
         emit WorkerTheardState(FileUnusable);
         return;
     }
     const qint64 chunk = firmware::chunkLength(size);
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<size_t>(chunk)]);
     if (!buffer) {
+        source.close();
         emit WorkerTheardState(FileUnusable);
         return;
     }
 
-    // Truncated, so a longer fw.bin from an earlier attempt keeps no stale tail.
-    QFile target(destination);
-    if (!target.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        const quint32 error = platform::current().files->lastError();
+    // The drive as it is now: "update" goes only onto this same file system,
+    // never into the folder a lazily unmounted drive leaves behind.
+    const QByteArray driveId = files->fileId(inof.disk_path);
+    const QString trigger = onDrive(inof.disk_path, QStringLiteral("update"));
+    if (driveId.isEmpty() || !removeStaleTrigger(trigger)) {
+        source.close();
+        emit WorkerTheardState(DriveUnusable);
+        return;
+    }
+    // From here on a failure leaves no fw.bin for the camera to flash, unless
+    // the drive is gone or is no longer the drive written to.
+    const auto fail = [&](int code) {
+        if (files->fileId(inof.disk_path) == driveId)
+            QFile::remove(destination);
+        emit WorkerTheardState(code);
+    };
+
+    // A new regular file, so a longer fw.bin from an earlier attempt keeps
+    // no stale tail and a link of that name leads nowhere.
+    QFile target;
+    if (!files->createRegular(target, destination)) {
+        const quint32 error = files->lastError();
         showCreateFileWarning(QString::fromLocal8Bit("Create File: %1 Error(%2)")
                                   .arg(destination)
                                   .arg(error, 0, 10, QLatin1Char('0')));
+        source.close();
         emit WorkerTheardState(DriveUnusable);
         return;
     }
@@ -174,32 +207,33 @@ void Worker::WorkerLoadFw(const fw_info &inof)
         });
     buffer.reset();
     // The camera starts flashing as soon as it sees "update", so the file
-    // must be on the device in full before that; a failed flush is a failed write.
-    const bool written = copied == firmware::CopyResult::Done
-        && platform::current().files->flushToDevice(target);
+    // must be on the device in full before that; a failed flush or close is a
+    // failed write.
+    bool stored = copied == firmware::CopyResult::Done && files->flushToDevice(target);
     target.close();
+    stored = stored && target.error() == QFileDevice::NoError;
+    // What the camera will read is what the drive gives back, which a worn
+    // or miswritten medium can make differ from what it accepted.
+    const bool verified = stored && files->matchesOnDevice(destination, source, chunk);
     source.close();
     if (copied == firmware::CopyResult::ReadFailed) {
-        QFile::remove(destination);
-        emit WorkerTheardState(FileUnusable);
+        fail(FileUnusable);
         return;
     }
-    if (!written) {
-        // Never leave the camera a truncated firmware to flash.
-        if (isDirectory(inof.disk_path))
-            QFile::remove(destination);
+    if (!verified) {
+        fail(DriveUnusable);
+        return;
+    }
+    if (files->fileId(inof.disk_path) != driveId) {
         emit WorkerTheardState(DriveUnusable);
         return;
     }
-    // "update" tells the camera to flash. Without it (a file of that name is
-    // in the way, the drive turned read-only) the camera would never move and
-    // the run would end in a time-out; its fw.bin must not wait there either.
-    // A drive that is already gone took the file with it: the waits see to that.
-    const QString trigger = onDrive(inof.disk_path, QStringLiteral("update"));
-    QDir().mkdir(trigger);
-    if (!isDirectory(trigger) && isDirectory(inof.disk_path)) {
-        QFile::remove(destination);
-        emit WorkerTheardState(DriveUnusable);
+    // "update" tells the camera to flash; the camera drops its drive only
+    // after seeing it. A failed mkdir (a file of that name in the way, the
+    // drive read-only or pulled) means the camera was never told: the run
+    // fails now rather than waiting for a camera that will not move.
+    if (!QDir().mkdir(trigger)) {
+        fail(DriveUnusable);
         return;
     }
 

@@ -11,4 +11,13 @@ bool SimFileIo::flushToDevice(QFile &file)
     return HostFileIo::flushToDevice(file);
 }
 
+bool SimFileIo::matchesOnDevice(const QString &path, QFile &reference, qint64 bufferBytes)
+{
+    const bool same = !failReadBack && !corruptReadBack
+        && HostFileIo::matchesOnDevice(path, reference, bufferBytes);
+    if (afterReadBack)
+        afterReadBack();
+    return same;
+}
+
 } // namespace sim
