@@ -1,4 +1,5 @@
 #include "platform/linux/linux_capture.h"
+#include "platform/linux/udev_ref.h"
 #include "platform/linux/usb_port.h"
 
 #include <QString>
@@ -106,22 +107,18 @@ bool describe(udev_device *device, Found *found)
 QVector<Found> captureNodes(struct udev *context)
 {
     QVector<Found> nodes;
-    udev_enumerate *enumerate = udev_enumerate_new(context);
+    const UdevEnumerate enumerate(udev_enumerate_new(context));
     if (!enumerate)
         return nodes;
-    udev_enumerate_add_match_subsystem(enumerate, "video4linux");
-    udev_enumerate_scan_devices(enumerate);
+    udev_enumerate_add_match_subsystem(enumerate.get(), "video4linux");
+    udev_enumerate_scan_devices(enumerate.get());
     udev_list_entry *entry;
-    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate)) {
-        udev_device *device = udev_device_new_from_syspath(context, udev_list_entry_get_name(entry));
-        if (!device)
-            continue;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate.get())) {
+        const UdevDevice device(udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
         Found found;
-        if (describe(device, &found))
+        if (device && describe(device.get(), &found))
             nodes.append(found);
-        udev_device_unref(device);
     }
-    udev_enumerate_unref(enumerate);
     // udev lists by sysfs path, where video10 comes before video2.
     std::stable_sort(nodes.begin(), nodes.end(), [](const Found &a, const Found &b) {
         return a.number != b.number ? a.number < b.number : a.sysName < b.sysName;
@@ -132,21 +129,17 @@ QVector<Found> captureNodes(struct udev *context)
 } // namespace
 
 LinuxCaptureDevices::LinuxCaptureDevices(struct udev *context)
-    : m_udev(context ? udev_ref(context) : udev_new())
+    : m_udev(holdContext(context))
 {
 }
 
-LinuxCaptureDevices::~LinuxCaptureDevices()
-{
-    if (m_udev)
-        udev_unref(m_udev);
-}
+LinuxCaptureDevices::~LinuxCaptureDevices() = default;
 
 int LinuxCaptureDevices::enumerate(IMoniker **monikers, IBaseFilter **filters, int slots)
 {
     if (!m_udev)
         return -1;
-    const QVector<Found> nodes = captureNodes(m_udev);
+    const QVector<Found> nodes = captureNodes(m_udev.get());
     int count = 0;
     // A node without a device file has no "DevicePath" and is no capture device.
     for (const Found &found : nodes) {

@@ -3,7 +3,7 @@
 
 #include <QByteArray>
 
-struct udev;
+#include "platform/linux/udev_ref.h"
 
 namespace platform {
 
@@ -38,7 +38,7 @@ public:
     static QByteArray devicePath(IBaseFilter *filter);
 
 private:
-    struct udev *m_udev = nullptr;
+    UdevContext m_udev;
 };
 
 } // namespace platform

@@ -34,10 +34,6 @@ LinuxNotifier::~LinuxNotifier()
 {
     delete m_udevNotifier;
     delete m_mountNotifier;
-    if (m_monitor)
-        udev_monitor_unref(m_monitor);
-    if (m_udev)
-        udev_unref(m_udev);
     if (m_mountFd >= 0)
         ::close(m_mountFd);
 }
@@ -58,20 +54,16 @@ bool LinuxNotifier::subscribe(QWidget *window, DeviceEventSink sink)
 
 bool LinuxNotifier::watchUdev()
 {
-    m_udev = udev_new();
+    m_udev.reset(udev_new());
     if (m_udev)
-        m_monitor = udev_monitor_new_from_netlink(m_udev, "udev");
-    if (!m_monitor || udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "video4linux", nullptr) < 0
-        || udev_monitor_enable_receiving(m_monitor) < 0) {
-        if (m_monitor)
-            udev_monitor_unref(m_monitor);
-        if (m_udev)
-            udev_unref(m_udev);
-        m_monitor = nullptr;
-        m_udev = nullptr;
+        m_monitor.reset(udev_monitor_new_from_netlink(m_udev.get(), "udev"));
+    if (!m_monitor || udev_monitor_filter_add_match_subsystem_devtype(m_monitor.get(), "video4linux", nullptr) < 0
+        || udev_monitor_enable_receiving(m_monitor.get()) < 0) {
+        m_monitor.reset();
+        m_udev.reset();
         return false;
     }
-    m_udevNotifier = new QSocketNotifier(udev_monitor_get_fd(m_monitor), QSocketNotifier::Read, this);
+    m_udevNotifier = new QSocketNotifier(udev_monitor_get_fd(m_monitor.get()), QSocketNotifier::Read, this);
     connect(m_udevNotifier, &QSocketNotifier::activated, this, &LinuxNotifier::readUdev);
     return true;
 }
@@ -91,7 +83,8 @@ bool LinuxNotifier::watchMounts()
 void LinuxNotifier::readUdev()
 {
     // One device per wake-up; the socket stays readable while more wait.
-    udev_device *device = udev_monitor_receive_device(m_monitor);
+    const UdevDevice received(udev_monitor_receive_device(m_monitor.get()));
+    udev_device *device = received.get();
     if (!device)
         return;
     const QByteArray action = udev_device_get_action(device);
@@ -106,7 +99,6 @@ void LinuxNotifier::readUdev()
         event.interfaceName = captureInterfaceName(QString::fromLocal8Bit(node));
         post(event);
     }
-    udev_device_unref(device);
 }
 
 void LinuxNotifier::readMounts()

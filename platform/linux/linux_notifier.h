@@ -1,14 +1,13 @@
 #pragma once
 #include "platform/device_events.h"
 #include "platform/linux/mount_table.h"
+#include "platform/linux/udev_ref.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
 
 class QSocketNotifier;
-struct udev;
-struct udev_monitor;
 
 namespace platform {
 
@@ -43,8 +42,8 @@ private:
 
     QPointer<QWidget> m_window;
     DeviceEventSink m_sink;
-    udev *m_udev = nullptr;
-    udev_monitor *m_monitor = nullptr;
+    UdevContext m_udev;
+    UdevMonitor m_monitor;   // after the context: dropped before it
     QSocketNotifier *m_udevNotifier = nullptr;
     int m_mountFd = -1;
     QSocketNotifier *m_mountNotifier = nullptr;

@@ -73,15 +73,11 @@ QByteArray blockSyspath(dev_t device)
 } // namespace
 
 LinuxVolumeBus::LinuxVolumeBus(struct udev *context)
-    : m_udev(context ? udev_ref(context) : udev_new())
+    : m_udev(holdContext(context))
 {
 }
 
-LinuxVolumeBus::~LinuxVolumeBus()
-{
-    if (m_udev)
-        udev_unref(m_udev);
-}
+LinuxVolumeBus::~LinuxVolumeBus() = default;
 
 VolumeHandle LinuxVolumeBus::open(const QString &volumePath, quint32 *error)
 {
@@ -107,13 +103,8 @@ bool LinuxVolumeBus::queryBusType(VolumeHandle handle, int *busType, quint32 *er
     }
     // No entry under /sys/dev/block (tmpfs, proc, a network file system):
     // nothing there can be a USB drive.
-    udev_device *device = udev_device_new_from_syspath(m_udev, blockSyspath(st.st_dev).constData());
-    if (!device) {
-        *busType = BusTypeUnknown;
-        return true;
-    }
-    *busType = busOf(device);
-    udev_device_unref(device);
+    const UdevDevice device(udev_device_new_from_syspath(m_udev.get(), blockSyspath(st.st_dev).constData()));
+    *busType = device ? busOf(device.get()) : BusTypeUnknown;
     return true;
 }
 
@@ -127,12 +118,8 @@ QString LinuxVolumeBus::usbPort(const QString &volumePath)
     struct stat st;
     if (!m_udev || ::stat(QFile::encodeName(volumePath).constData(), &st) != 0)
         return QString();
-    udev_device *device = udev_device_new_from_syspath(m_udev, blockSyspath(st.st_dev).constData());
-    if (!device)
-        return QString();
-    const QString port = usbPortOf(device);
-    udev_device_unref(device);
-    return port;
+    const UdevDevice device(udev_device_new_from_syspath(m_udev.get(), blockSyspath(st.st_dev).constData()));
+    return device ? usbPortOf(device.get()) : QString();
 }
 
 } // namespace platform

@@ -1,7 +1,7 @@
 #pragma once
 #include "platform/volume_bus.h"
 
-struct udev;
+#include "platform/linux/udev_ref.h"
 
 namespace platform {
 
@@ -39,7 +39,7 @@ public:
     QString usbPort(const QString &volumePath) override;
 
 private:
-    struct udev *m_udev = nullptr;
+    UdevContext m_udev;
 };
 
 } // namespace platform
