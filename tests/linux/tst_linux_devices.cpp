@@ -38,15 +38,14 @@ struct UdevTestbed {
     QByteArray add(const char *subsystem, const QByteArray &name, const QByteArray &parent,
                    QList<QByteArray> attributes, QList<QByteArray> properties)
     {
-        QVector<gchar *> attrs, props;
-        for (QByteArray &a : attributes)
-            attrs << a.data();
-        for (QByteArray &p : properties)
-            props << p.data();
-        attrs << nullptr;
-        props << nullptr;
+        const auto pointers = [](QList<QByteArray> &list) {
+            QVector<gchar *> out;
+            for (QByteArray &b : list)
+                out << b.data();
+            return out << nullptr;
+        };
         gchar *path = umockdev_testbed_add_devicev(bed, subsystem, name, parent.isEmpty() ? nullptr : parent.constData(),
-                                                   attrs.data(), props.data());
+                                                   pointers(attributes).data(), pointers(properties).data());
         const QByteArray result(path);
         g_free(path);
         return result;
