@@ -35,33 +35,60 @@ struct UdevTestbed {
     UMockdevTestbed *bed = umockdev_testbed_new();
     ~UdevTestbed() { g_object_unref(bed); }
     // `attributes` and `properties` alternate names and values. Empty when umockdev refuses.
-    QByteArray add(const char *subsystem, const char *name, const QByteArray &parent,
+    QByteArray add(const char *subsystem, const QByteArray &name, const QByteArray &parent,
                    QList<QByteArray> attributes, QList<QByteArray> properties)
     {
-        QVector<gchar *> attrs, props;
-        for (QByteArray &a : attributes)
-            attrs << a.data();
-        for (QByteArray &p : properties)
-            props << p.data();
-        attrs << nullptr;
-        props << nullptr;
-        gchar *path = umockdev_testbed_add_devicev(
-            bed, subsystem, name, parent.isEmpty() ? nullptr : parent.constData(), attrs.data(), props.data());
+        const auto pointers = [](QList<QByteArray> &list) {
+            QVector<gchar *> out;
+            for (QByteArray &b : list)
+                out << b.data();
+            return out << nullptr;
+        };
+        gchar *path = umockdev_testbed_add_devicev(bed, subsystem, name, parent.isEmpty() ? nullptr : parent.constData(),
+                                                   pointers(attributes).data(), pointers(properties).data());
         const QByteArray result(path);
         g_free(path);
         return result;
     }
-    // Links /sys/dev/block/MAJ:MIN to `syspath` as the kernel does (umockdev files every "dev"
-    // as char); relative, as libudev takes only what resolves inside /sys.
-    bool linkBlock(dev_t device, const QByteArray &syspath)
+    // A chain of "subsystem name [ID_BUS]" devices, the first on `parent`: the last one, empty if refused.
+    QByteArray chain(const QString &spec, QByteArray parent = {})
     {
+        for (const QString &device : spec.split(QStringLiteral(", "))) {
+            const QStringList f = device.split(QLatin1Char(' '));
+            QList<QByteArray> props;
+            if (f[0] == "usb")
+                props << "DEVTYPE" << (f[1].contains(':') ? "usb_interface" : "usb_device");
+            if (f.size() > 2)
+                props << "ID_BUS" << f[2].toUtf8();
+            if ((parent = add(qPrintable(f[0]), f[1].toUtf8(), parent, {}, props)).isEmpty())
+                break;
+        }
+        return parent;
+    }
+    QByteArray camera(int number, const QByteArray &parent)
+    {
+        const QByteArray n = QByteArray::number(number);
+        return add("video4linux", "video" + n, parent, {"dev", "81:" + n},
+                   {"DEVNAME", "/dev/video" + n, "ID_V4L_PRODUCT", "Ostrel Camera", "ID_V4L_CAPABILITIES", ":capture:"});
+    }
+    // Links /sys/dev/block/MAJ:MIN of the device under `dir` to `syspath` as the kernel does (umockdev
+    // files every "dev" as char); relative, as libudev takes only what resolves inside /sys.
+    bool linkBlock(const QString &dir, const QByteArray &syspath)
+    {
+        struct stat st;
         gchar *sys = umockdev_testbed_get_sys_dir(bed);
-        const QString dir = QFile::decodeName(sys) + QStringLiteral("/dev/block");
+        const QString links = QFile::decodeName(sys) + QStringLiteral("/dev/block");
         g_free(sys);
-        return QDir().mkpath(dir) && QFile::link("../.." + QFile::decodeName(syspath.mid(4)),
-                                                 dir + QStringLiteral("/%1:%2").arg(major(device)).arg(minor(device)));
+        return !syspath.isEmpty() && ::stat(QFile::encodeName(dir), &st) == 0 && QDir().mkpath(links)
+            && QFile::link("../.." + QFile::decodeName(syspath.mid(4)),
+                           links + QStringLiteral("/%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev)));
     }
 };
+
+bool mountTmpfs(const QString &dir, const char *source = "tarnholm")
+{
+    return QDir().mkpath(dir) && ::mount(source, QFile::encodeName(dir), "tmpfs", 0, "size=1m") == 0;
+}
 
 // Mounts a new ext4 image on `dir` through a loop device. Empty on success, else why not.
 QString mountExt4(const QString &image, const QString &dir)
@@ -216,30 +243,20 @@ private slots:
         QFETCH(QString, setup);
         QTemporaryDir work;
         const QString dir = work.filePath(QStringLiteral("mnt"));
-        const QByteArray path = QFile::encodeName(dir);
-        QVERIFY(setup == "missing" || QDir().mkpath(dir));
+        auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(dir), MNT_DETACH); });
         QScopedPointer<UdevTestbed> bed;
         if ((setup == "tmpfs" || setup == "ext4") && !g_noMounts.isEmpty())
             QSKIP(qPrintable(g_noMounts));
         if (setup == "tmpfs") {
-            QVERIFY2(::mount("tarnholm", path, "tmpfs", 0, "size=1m") == 0, std::strerror(errno));
+            QVERIFY2(mountTmpfs(dir), std::strerror(errno));
         } else if (setup == "ext4") {
             const QString why = mountExt4(work.filePath(QStringLiteral("disk.img")), dir);
             if (!why.isEmpty())
                 QSKIP(qPrintable(why));
         } else if (setup != "missing") {
             bed.reset(new UdevTestbed);
-            QByteArray parent;
-            for (const QString &device : setup.split(QStringLiteral(", "))) {
-                const QStringList f = device.split(QLatin1Char(' '));
-                parent = bed->add(qPrintable(f[0]), qPrintable(f[1]), parent, {},
-                                  f.size() > 2 ? QList<QByteArray>{"ID_BUS", f[2].toUtf8()} : QList<QByteArray>());
-                QVERIFY2(!parent.isEmpty(), qPrintable(device));
-            }
-            struct stat st;
-            QVERIFY(::stat(path, &st) == 0 && bed->linkBlock(st.st_dev, parent));
+            QVERIFY(QDir().mkpath(dir) && bed->linkBlock(dir, bed->chain(setup)));
         }
-        auto unmount = qScopeGuard([&] { ::umount2(path, MNT_DETACH); });
         SimFixture sim;
         LinuxVolumeBus volumes;
         Platform p = current();
@@ -259,63 +276,64 @@ private slots:
                   + boxLines(closer.boxes).replace(dir, QStringLiteral("DIR")), "outcome");
     }
 
-    // While the camera's drive is awaited: which arriving USB volume the window takes,
-    // by the USB ports udev shows. The camera's node lies under "usb1 / 1-2 / 1-2:1.0"
-    // (or under no USB device: port unknown); each volume is a tmpfs linked in the bed
-    // to the last of a chain of "subsystem name [ID_BUS]" devices. "Other" arrives first.
+    // Two "Ostrel Camera"s on USB ports 1-2 and 1-3 (or on no USB device), the second updated amid
+    // a stick: which arriving USB volume the window takes, by the ports udev shows, and which
+    // camera it finds after the update, whatever node each comes back as. "Other" is a tmpfs
+    // linked in the bed to a chain of "subsystem name [ID_BUS]" devices and arrives first;
+    // the camera's drive hangs on another interface of its USB device.
     void ports_data()
     {
-        QTest::addColumn<bool>("cameraPort");
+        QTest::addColumn<bool>("onPorts");
+        QTest::addColumn<bool>("swapped");    // the nodes come back the other way round
         QTest::addColumn<QString>("other");
-        QTest::addColumn<QString>("outcome");   // the drive the copy went to | drives left alone
-        QTest::newRow("stick on another port, then the camera's drive")
-            << true << "usb 1-3, scsi host9, block sdy usb" << "camera | other";
-        QTest::newRow("the same, the camera's port unknown: the first USB volume")
-            << false << "usb 1-3, scsi host9, block sdy usb" << "other | ";
+        QTest::addColumn<QString>("outcome");   // drive the copy went to | drives left alone | camera found
+        const QString stick = "usb 1-4, scsi host9, block sdy usb";
+        QTest::newRow("stick on another port, then the camera's drive") << true << false << stick << "camera | other | 1";
+        QTest::newRow("the same, nodes swapped on return") << true << true << stick << "camera | other | 0";
+        // Neither camera is told apart: neither is read.
+        QTest::newRow("the same, cameras on no USB device: the first USB volume")
+            << false << false << stick << "other |  | -1";
         QTest::newRow("stick behind a hub on a port the bed never saw")
-            << true << "usb 2-1.4, scsi host9, block sdy usb" << "camera | other";
+            << true << false << "usb 2-1.4, scsi host9, block sdy usb" << "camera | other | 1";
         QTest::newRow("USB volume on no USB device: its port unknown, it is taken")
-            << true << "scsi host9, block sdy usb" << "other | ";
-        QTest::newRow("the camera's drive alone") << true << "" << "camera | ";
+            << true << false << "scsi host9, block sdy usb" << "other |  | 1";
+        QTest::newRow("the camera's drive alone") << true << false << "" << "camera |  | 1";
+        QTest::newRow("the camera's drive alone, nodes swapped") << true << true << "" << "camera |  | 0";
+        QTest::newRow("the camera's drive alone, cameras on no USB device") << false << false << "" << "camera |  | -1";
     }
     void ports()
     {
         if (!g_noMounts.isEmpty())
             QSKIP(qPrintable(g_noMounts));
-        QFETCH(bool, cameraPort);
+        QFETCH(bool, onPorts);
+        QFETCH(bool, swapped);
         QFETCH(QString, other);
         UdevTestbed bed;
-        const QByteArray root = bed.add("usb", "usb1", QByteArray(), {}, {"DEVTYPE", "usb_device"});
-        const QByteArray port = bed.add("usb", "1-2", root, {}, {"DEVTYPE", "usb_device"});
-        const QByteArray iface = bed.add("usb", "1-2:1.0", port, {}, {"DEVTYPE", "usb_interface"});
-        bed.add("video4linux", "video0", cameraPort ? iface : QByteArray(), {"dev", "81:0"},
-                {"DEVNAME", "/dev/video0", "ID_V4L_PRODUCT", "Ostrel Camera", "ID_V4L_CAPABILITIES", ":capture:"});
+        const QByteArray root = bed.chain("usb usb1");
+        QByteArray ports[2], ifaces[2], nodes[2];
+        for (int i = 0; i < 2; ++i) {
+            const QString port = QStringLiteral("usb 1-%1").arg(i + 2);
+            ifaces[i] = bed.chain(port + ":1.0", ports[i] = bed.chain(port, root));
+        }
+        const auto plug = [&](bool reversed) {
+            for (int i = 0; i < 2; ++i)
+                nodes[i] = bed.camera(i, onPorts ? ifaces[reversed ? 1 - i : i] : QByteArray());
+        };
+        plug(false);
 
         QTemporaryDir work;
         QStringList mounted;
         auto unmount = qScopeGuard([&] { for (const QString &m : mounted) ::umount2(QFile::encodeName(m), MNT_DETACH); });
-        // Mounts a tmpfs linked to the chain; empty when the chain is.
-        const auto volume = [&](const QString &name, const QString &chain) {
-            if (chain.isEmpty())
-                return QString();
+        // A tmpfs linked to the chain; empty when the chain is.
+        const auto volume = [&](const QString &name, const QString &chain, const QByteArray &parent) {
             const QString dir = work.filePath(name);
-            const QByteArray path = QFile::encodeName(dir);
-            if (!QDir().mkpath(dir) || ::mount("tarnholm", path, "tmpfs", 0, "size=1m") != 0)
+            if (chain.isEmpty() || !mountTmpfs(dir))
                 return QString();
             mounted << dir;
-            QByteArray parent;
-            for (const QString &device : chain.split(QStringLiteral(", "))) {
-                const QStringList f = device.split(QLatin1Char(' '));
-                // USB devices hang on the root hub; the camera's own is in the bed already.
-                parent = f[1] == "1-2" ? port
-                    : bed.add(qPrintable(f[0]), qPrintable(f[1]), f[0] == "usb" ? root : parent, {},
-                              f.size() > 2 ? QList<QByteArray>{"ID_BUS", f[2].toUtf8()} : QList<QByteArray>());
-            }
-            struct stat st;
-            return ::stat(path, &st) == 0 && bed.linkBlock(st.st_dev, parent) ? dir : QString();
+            return bed.linkBlock(dir, bed.chain(chain, parent)) ? dir : QString();
         };
-        const QString otherDir = volume("other", other);
-        const QString cameraDir = volume("camera", "usb 1-2, scsi host8, block sdz usb");
+        const QString otherDir = volume("other", other, other.startsWith("usb") ? root : QByteArray());
+        const QString cameraDir = volume("camera", "usb 1-3:1.1, scsi host8, block sdz usb", ports[1]);
         QVERIFY(!cameraDir.isEmpty() && otherDir.isEmpty() == other.isEmpty());
 
         SimFixture sim;
@@ -332,12 +350,15 @@ private slots:
         QString copiedTo;   // the job's drive, the copy itself is not run
         QObject::disconnect(&w, &Tarnholm::StartLoadFwThread, nullptr, nullptr);
         QObject::connect(&w, &Tarnholm::StartLoadFwThread, [&](const fw_info &job) { copiedTo = job.disk_path; });
+        QCOMPARE(w.ui.DeviceList->count(), 2);
+        w.ui.DeviceList->setCurrentIndex(1);
         QFile firmware(work.filePath("fw.img"));
         QVERIFY(firmware.open(QIODevice::WriteOnly) && firmware.write("image") == 5);
         firmware.close();
         w.ui.EditFwFile->setText(firmware.fileName());
         w.ui.BtnLoadFw->click();
         QCOMPARE(w.updateStage, 1);
+        QCOMPARE(w.ui.DeviceList->count(), 0);   // switched
 
         sim::SimDevices devices(sim.world);
         for (const QString &dir : {otherDir, cameraDir}) {
@@ -346,66 +367,16 @@ private slots:
             QCoreApplication::processEvents();
         }
         const QString log = w.ui.EditInfo->toPlainText();
-        QTEST(QStringLiteral("%1 | %2").arg(copiedTo == otherDir + '/' ? "other" : copiedTo == cameraDir + '/' ? "camera" : copiedTo,
-                                            log.contains("Drive " + otherDir + " is not on the camera's USB port") ? "other" : ""),
-              "outcome");
-        QCOMPARE(boxLines(closer.boxes), QString());
-    }
-
-    // Two "Ostrel Camera"s on USB ports 1-2 and 1-3, the second updated: after the
-    // update the window finds it again by its port, whatever node it comes back as.
-    void sameNamedCameras_data()
-    {
-        QTest::addColumn<bool>("onPorts");
-        QTest::addColumn<bool>("swapped");    // the nodes come back the other way round
-        QTest::addColumn<int>("found");       // the item taken for the updated camera
-        QTest::newRow("nodes as they were") << true << false << 1;
-        QTest::newRow("nodes swapped") << true << true << 0;
-        // Neither is told apart: neither is read.
-        QTest::newRow("on no USB device") << false << false << -1;
-    }
-    void sameNamedCameras()
-    {
-        QFETCH(bool, onPorts);
-        QFETCH(bool, swapped);
-        UdevTestbed bed;
-        QByteArray ifaces[2];
-        for (int i = 0; i < 2; ++i) {
-            const QByteArray port = bed.add("usb", i ? "1-3" : "1-2", QByteArray(), {}, {"DEVTYPE", "usb_device"});
-            ifaces[i] = bed.add("usb", i ? "1-3:1.0" : "1-2:1.0", port, {}, {"DEVTYPE", "usb_interface"});
-        }
-        QByteArray nodes[2];
-        const auto plug = [&](bool reversed) {
-            for (int i = 0; i < 2; ++i) {
-                const QByteArray n = QByteArray::number(i);
-                nodes[i] = bed.add("video4linux", "video" + n, onPorts ? ifaces[reversed ? 1 - i : i] : QByteArray(),
-                                   {"dev", "81:" + n}, {"DEVNAME", "/dev/video" + n, "ID_V4L_PRODUCT", "Ostrel Camera",
-                                                        "ID_V4L_CAPABILITIES", ":capture:"});
-            }
-        };
-        plug(false);
-        SimFixture sim;
-        LinuxCaptureDevices capture;
-        LinuxCameraLibrary library(StandinFull);
-        Platform p = current();
-        p.capture = &capture;
-        p.camera = &library;
-        install(p);
-        QTemporaryDir work;
-        QFile firmware(work.filePath("fw.img"));
-        QVERIFY(firmware.open(QIODevice::WriteOnly) && firmware.write("image") == 5);
-        firmware.close();
-        Tarnholm w;
-        QCOMPARE(w.ui.DeviceList->count(), 2);
-        w.ui.DeviceList->setCurrentIndex(1);
-        w.ui.EditFwFile->setText(firmware.fileName());
-        w.ui.BtnLoadFw->click();
-        QCOMPARE(w.ui.DeviceList->count(), 0);   // switched
         for (const QByteArray &node : nodes)
             umockdev_testbed_remove_device(bed.bed, node);
         plug(swapped);
         w.RefreshDeviceList();
-        QTEST(w.FindUpdatedCamera(), "found");
+        QTEST(QStringLiteral("%1 | %2 | %3")
+                  .arg(copiedTo == otherDir + '/' ? "other" : copiedTo == cameraDir + '/' ? "camera" : copiedTo,
+                       log.contains("Drive " + otherDir + " is not on the camera's USB port") ? "other" : "")
+                  .arg(w.FindUpdatedCamera()),
+              "outcome");
+        QCOMPARE(boxLines(closer.boxes), QString());
     }
 
     // One whole update in real time: the stand-in's switch call mounts the
@@ -432,11 +403,7 @@ private slots:
         UdevTestbed bed;
         const QByteArray usb = bed.add("usb", "1-1", QByteArray(), {"idVendor", "1234"}, {"DEVTYPE", "usb_device"});
         const QByteArray disk = bed.add("block", "sdz", usb, {"dev", "8:240"}, {"DEVTYPE", "disk", "ID_BUS", "usb"});
-        const auto addCamera = [&] {
-            return bed.add("video4linux", "video0", usb, {"dev", "81:0"}, {"DEVNAME", "/dev/video0", "ID_V4L_PRODUCT",
-                           "Ostrel Camera", "ID_V4L_CAPABILITIES", ":capture:"});
-        };
-        QByteArray video = addCamera();
+        QByteArray video = bed.camera(0, usb);
 
         LinuxCaptureDevices capture;
         LinuxCameraLibrary library(StandinFull);
@@ -458,8 +425,7 @@ private slots:
         const QString drive = camera.filePath("drive");
         const QByteArray drivePath = QFile::encodeName(drive);
         auto unmount = qScopeGuard([&] { ::umount2(drivePath, MNT_DETACH); });
-        struct stat st;
-        QVERIFY(::stat(drivePath, &st) == 0 && bed.linkBlock(st.st_dev, disk));
+        QVERIFY(bed.linkBlock(drive, disk));
         umockdev_testbed_uevent(bed.bed, video, "remove");
         umockdev_testbed_remove_device(bed.bed, video);
 
@@ -471,7 +437,7 @@ private slots:
         QVERIFY(QFile::copy(drive + "/fw.bin", camera.filePath("flashed.bin")));
         QVERIFY(::umount2(drivePath, 0) == 0 && QDir().rmdir(drive));
         QTRY_COMPARE_WITH_TIMEOUT(g_upgradeStage.load(), 4, 30000);
-        video = addCamera();   // announced as it is added
+        video = bed.camera(0, usb);   // announced as it is added
 
         QTRY_COMPARE_WITH_TIMEOUT(closer.boxes.size(), 1, 30000);
         QFETCH(QString, result);
@@ -493,11 +459,6 @@ class LinuxNotifierTest : public QObject {
     UdevTestbed bed;   // before the notifier subscribes: its monitor then listens to the bed
     QStringList seen;
 
-    bool mountTmpfs(const QString &name, const char *source)
-    {
-        return QDir(dir.path()).mkpath(name)
-            && ::mount(source, QFile::encodeName(dir.filePath(name)), "tmpfs", 0, nullptr) == 0;
-    }
     bool unmount(const QString &name) { return ::umount2(QFile::encodeName(dir.filePath(name)), 0) == 0; }
 
 private slots:
@@ -539,9 +500,9 @@ private slots:
             if (!why.isEmpty())
                 QSKIP(qPrintable(why));
         } else {
-            QVERIFY(mountTmpfs(name, qPrintable(source)));
+            QVERIFY(mountTmpfs(dir.filePath(name), qPrintable(source)));
         }
-        QVERIFY(mountTmpfs("mark", "/dev/mark"));
+        QVERIFY(mountTmpfs(dir.filePath("mark"), "/dev/mark"));
         QTRY_VERIFY_WITH_TIMEOUT(seen.contains("arrival mark"), 10000);
         QVERIFY(unmount(name) && unmount("mark"));
         QTRY_VERIFY_WITH_TIMEOUT(seen.contains("removal mark"), 10000);
