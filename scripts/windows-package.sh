@@ -54,7 +54,7 @@ done
 # Only DLLs every Windows has: no C++ runtime, no Qt.
 imports=$(x86_64-w64-mingw32-objdump -p "$dir/tarnholm.exe" | sed -n 's/^\tDLL Name: //p')
 echo "windows-package: tarnholm.exe imports $(echo $imports)"
-foreign=$(echo "$imports" | grep -viE '^(advapi32|dwmapi|gdi32|imm32|kernel32|msvcrt|netapi32|ole32|oleaut32|shell32|user32|userenv|uxtheme|version|winmm|ws2_32|wtsapi32|comdlg32|setupapi|shlwapi|winspool\.drv|crypt32|mpr|rpcrt4|dwrite|d2d1|d3d9|d3d11|dxgi|opengl32)(\.dll)?$' || true)
+foreign=$(echo "$imports" | grep -viE '^(advapi32|dwmapi|gdi32|imm32|kernel32|msvcrt|netapi32|ole32|oleaut32|shell32|user32|userenv|uxtheme|version|winmm|ws2_32|wtsapi32|comdlg32|setupapi|cfgmgr32|shlwapi|winspool\.drv|crypt32|mpr|rpcrt4|dwrite|d2d1|d3d9|d3d11|dxgi|opengl32)(\.dll)?$' || true)
 if [ -n "$foreign" ]; then
     echo "windows-package: tarnholm.exe needs DLLs a plain Windows lacks: $foreign" >&2
     exit 1
