@@ -1,5 +1,6 @@
 #include "sim_update_bench.h"
 
+#include "platform/capture_category.h"
 #include "platform/sim/demo_world.h"
 
 #include <QCoreApplication>
@@ -43,7 +44,7 @@ bool SimUpdateBench::resetCamera()
         for (int id : attached) {
             sim.world.capture.detach(id);
             devices.announceInterface(platform::DeviceEvent::RemoveComplete,
-                QStringLiteral("\\\\?\\USB#VID_2E4F#{65e8773d-8f56-11d0-a3b9-00a0c9223196}"));
+                QStringLiteral("\\\\?\\USB#VID_2E4F#") + QLatin1String(platform::kCaptureCategoryText));
         }
         runUntil([&w]() { return w.ui.DeviceList->count() == 0; });
         devices.plugCapture({name, true, true, running, {}});

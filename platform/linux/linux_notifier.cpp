@@ -1,4 +1,5 @@
 #include "platform/linux/linux_notifier.h"
+#include "platform/capture_category.h"
 
 #include <QSocketNotifier>
 #include <fcntl.h>
@@ -8,7 +9,6 @@
 namespace platform {
 
 namespace {
-const char kCaptureGuid[] = "{65e8773d-8f56-11d0-a3b9-00a0c9223196}";
 const char kMountInfo[] = "/proc/self/mountinfo";
 
 // The whole of an open /proc file, read again from its start.
@@ -40,7 +40,7 @@ LinuxNotifier::~LinuxNotifier()
 
 QString LinuxNotifier::captureInterfaceName(const QString &devnode)
 {
-    return devnode + QLatin1Char('#') + QLatin1String(kCaptureGuid);
+    return devnode + QLatin1Char('#') + QLatin1String(kCaptureCategoryText);
 }
 
 bool LinuxNotifier::subscribe(QWidget *window, DeviceEventSink sink)

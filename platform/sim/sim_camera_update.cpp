@@ -1,4 +1,5 @@
 #include "platform/sim/sim_camera_update.h"
+#include "platform/capture_category.h"
 #include "platform/sim/gui_thread.h"
 #include "platform/sim/sim_devices.h"
 #include "platform/sim/sim_firmware.h"
@@ -18,9 +19,9 @@ QString interfaceNameOf(const SimDeviceSpec &spec, int deviceId)
     if (!spec.devicePath.isEmpty())
         return spec.devicePath;
     // Shaped like a USB video device's interface path; the GUID is the class.
-    return QStringLiteral("\\\\?\\USB#VID_2E4F&PID_0C01#OSTREL%1"
-                          "#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\GLOBAL")
-        .arg(deviceId, 4, 10, QLatin1Char('0'));
+    return QStringLiteral("\\\\?\\USB#VID_2E4F&PID_0C01#OSTREL%1#%2\\GLOBAL")
+        .arg(deviceId, 4, 10, QLatin1Char('0'))
+        .arg(QLatin1String(platform::kCaptureCategoryText));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "platform/sim/sim_devices.h"
+#include "platform/capture_category.h"
 #include "platform/sim/sim_world.h"
 
 namespace sim {
@@ -58,9 +59,9 @@ int SimDevices::plugCapture(const SimDeviceSpec &spec)
     const int plug = m_nextPlug++;
     Capture capture;
     // Shaped like a USB video device's interface path; the GUID is the class.
-    capture.name = QStringLiteral("\\\\?\\USB#VID_1234&PID_5678#%1"
-                                  "#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\GLOBAL")
-                       .arg(plug, 4, 10, QLatin1Char('0'));
+    capture.name = QStringLiteral("\\\\?\\USB#VID_1234&PID_5678#%1#%2\\GLOBAL")
+                       .arg(plug, 4, 10, QLatin1Char('0'))
+                       .arg(QLatin1String(platform::kCaptureCategoryText));
     SimDeviceSpec plugged = spec;
     if (plugged.usbPort.isEmpty())
         plugged.usbPort = freePort();

@@ -1,4 +1,5 @@
 #include "platform/win/win_notifier.h"
+#include "platform/capture_category.h"
 #include "platform/win/device_change_decoder.h"
 
 #include <QWidget>
@@ -32,12 +33,6 @@ static_assert(InterfaceRecordSize == sizeof(DEV_BROADCAST_DEVICEINTERFACE_W),
               "DEV_BROADCAST_DEVICEINTERFACE_W");
 static_assert(sizeof(wchar_t) == 2, "dbcc_name is UTF-16");
 } // namespace devicechange
-
-namespace {
-// KSCATEGORY_CAPTURE, written out so that no GUID library is needed here.
-const GUID kCaptureCategory = {0x65E8773D, 0x8F56, 0x11D0,
-                               {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
-} // namespace
 
 bool WinNotifier::subscribe(QWidget *window, DeviceEventSink)
 {
