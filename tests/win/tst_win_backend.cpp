@@ -316,7 +316,7 @@ private slots:
         // One reference each, the window's.
         QCOMPARE(filters->outstanding() - heldBefore, long(bound.size()));
         QCOMPARE(window.ui.DeviceList->currentIndex(), listed.isEmpty() ? -1 : 0);
-        if (listed.isEmpty()) {   // after a refresh too
+        if (listed.isEmpty()) {   // nothing to update, after a refresh too
             window.RefreshDeviceList();
             window.ui.BtnLoadFw->click();
             QCOMPARE(window.ui.EditInfo->toPlainText().trimmed(), QString("Can't find device."));
