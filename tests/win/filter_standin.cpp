@@ -11,12 +11,9 @@ FilterStandInState g_state;
 
 bool isStandInClass(REFCLSID id, unsigned char *device)
 {
-    const GUID base = standInClass(0);
-    if (id.Data1 != base.Data1 || id.Data2 != base.Data2 || id.Data3 != base.Data3
-        || memcmp(id.Data4, base.Data4, 7) != 0)
-        return false;
+    const GUID base = standInClass(0);   // all but the last byte, which is the device's
     *device = id.Data4[7];
-    return true;
+    return memcmp(&id, &base, sizeof(GUID) - 1) == 0;
 }
 
 // Every method a capture source has; only identity and references do anything.

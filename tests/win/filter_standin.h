@@ -4,6 +4,7 @@
 // It serves every class {0573A1E0-7E4B-4F6A-9C41-5A6D1E0B00nn}; nn is the device
 // number the object keeps. Objects are never freed, so a release too many is
 // counted instead of touching freed memory.
+#include <numeric>
 #include <windows.h>
 
 constexpr GUID standInClass(unsigned char device)
@@ -18,12 +19,6 @@ struct FilterStandInState {
     void *object[Room] = {};   // each object's IBaseFilter address
     long references[Room] = {};
     int releasesTooMany = 0;   // Release on an object already at 0
-    long outstanding() const
-    {
-        long sum = 0;
-        for (int i = 0; i < created; ++i)
-            sum += references[i];
-        return sum;
-    }
+    long outstanding() const { return std::accumulate(references, references + created, 0L); }
 };
 using FilterStandInStateFn = FilterStandInState *(*)();

@@ -1,6 +1,12 @@
 // The Windows backend on real Win32 calls: device notifications reaching the window, the
 // volume bus check, capture enumeration, the vendor library (a stand-in put where each case
 // needs it), the copy onto a drive letter, the keep-awake hold. The rest is simulated.
+// DirectShow's video-input category gets cameras of its own: stand-in capture sources (a
+// COM server of the tests) registered as Windows registers a camera's source filter, found
+// by the system device enumerator and bound through their monikers. The keys go to
+// HKEY_CLASSES_ROOT, which under wine (a private prefix) needs no rights; on Windows the
+// test needs an administrator. (Wine's enumerator does not see a per-user registration
+// under HKCU\Software\Classes.)
 #include "app/tarnholm.h"
 #include "app/worker.h"
 #include "platform/host_file_io.h"
@@ -13,6 +19,7 @@
 #include "platform/win/win_volume_bus.h"
 #include "support/box_text.h"
 #include "support/job_thread.h"
+#include "win/filter_standin.h"
 #include "win/vendor_standin.h"
 
 #include <QtTest>
@@ -26,6 +33,7 @@ const QString kCamera = QStringLiteral(
     "\\\\?\\USB#VID_1234&PID_5678#0001#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\GLOBAL");
 const QString kGuid = QStringLiteral("65E8773D-8F56-11D0-A3B9-00A0C9223196");
 const QString kLibrary = QStringLiteral("FicUvcExKorvane.dll");
+const QString kVideoInput = QStringLiteral("CLSID\\{860BB310-5D01-11d0-BD3B-00A0C911CE86}\\Instance\\");
 // scripts/windows-test.sh maps T: to a folder, marked so that no real drive T: is written to.
 const QString kMappedDrive = QStringLiteral("T:\\");
 
@@ -47,6 +55,28 @@ QByteArray volumeRecord(char drive)
     const DEV_BROADCAST_VOLUME r{sizeof(r), DBT_DEVTYP_VOLUME, 0, 1u << (drive - 'A'), 0};
     return QByteArray(reinterpret_cast<const char *>(&r), sizeof(r));
 }
+// Through Windows' message dispatch, Qt's native event filter and the decoder.
+void sendDeviceChange(QWidget &window, WPARAM what, QByteArray record)
+{
+    SendMessageW(reinterpret_cast<HWND>(window.winId()), WM_DEVICECHANGE, what,
+                 reinterpret_cast<LPARAM>(record.data()));
+}
+
+const wchar_t *w(const QString &s) { return reinterpret_cast<const wchar_t *>(s.utf16()); }
+bool setString(const QString &key, const QString &name, const QString &value)
+{
+    return RegSetKeyValueW(HKEY_CLASSES_ROOT, w(key), name.isEmpty() ? nullptr : w(name), REG_SZ,
+                           value.utf16(), DWORD(2 * (value.size() + 1))) == ERROR_SUCCESS;
+}
+QString classText(int number)
+{
+    wchar_t text[40];
+    StringFromGUID2(standInClass(static_cast<unsigned char>(number)), text, 40);
+    return QString::fromWCharArray(text);
+}
+// A stand-in capture source: the last byte of its class, its name, whether it has a path.
+struct Device { int number; QString name; bool hasPath; };
+using Devices = QVector<Device>;
 
 // The host's file calls, noting each flush's result.
 struct RecordingFileIo : platform::HostFileIo {
@@ -54,7 +84,7 @@ struct RecordingFileIo : platform::HostFileIo {
     bool flushToDevice(QFile &f) override { return (flushes << HostFileIo::flushToDevice(f)).last(); }
 };
 
-// The capture devices of the system, counting what was handed out and given back.
+// The system's capture devices, counting the monikers and filters handed out and given back.
 struct CountingCapture : platform::WinCaptureDevices {
     int handedOut = 0, released = 0;
     int enumerate(IMoniker **m, IBaseFilter **f, int room) override
@@ -68,6 +98,7 @@ struct CountingCapture : platform::WinCaptureDevices {
 };
 
 } // namespace
+Q_DECLARE_METATYPE(Device)
 
 class WinBackend : public QObject {
     Q_OBJECT
@@ -78,17 +109,91 @@ class WinBackend : public QObject {
     platform::WinKeepAwake awake;
     RecordingFileIo files;
     CountingCapture capture;
+    FilterStandInState *filters = nullptr;
     const QString program = QCoreApplication::applicationDirPath();
+    const QString server = QDir::toNativeSeparators(program + "/filter/OstrelFilterStandIn.dll");
     const QString startFolder = QDir::currentPath();
     const QByteArray startPath = qgetenv("PATH");
     // Any readable file that is not empty passes for firmware until it is copied.
     const QString firmware = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
     QTemporaryDir elsewhere;
-    QString planted;   // a copy of the stand-in library, removed after each case
+    QString planted;          // a copy of the stand-in library, removed after each case
+    QVector<int> registered;  // stand-in capture sources, unregistered after each case
+    long heldBefore = 0;      // by an earlier case that failed
+    int tooManyBefore = 0;
 
     int plugIn() { return sim->world.capture.attach({"Ostrel Camera", true, true, {}, {}}); }
+    bool plugIn(const Device &d)
+    {
+        const QString cls = classText(d.number), instance = kVideoInput + cls;
+        registered << d.number;
+        return setString("CLSID\\" + cls + "\\InprocServer32", {}, server)
+            && setString("CLSID\\" + cls + "\\InprocServer32", "ThreadingModel", "Both")
+            && setString(instance, "CLSID", cls) && setString(instance, "FriendlyName", d.name)
+            && (!d.hasPath || setString(instance, "DevicePath",
+                                        QString("\\\\?\\usb#vid_1234&pid_%1#1").arg(d.number)));
+    }
+    void unplug(int number)
+    {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, w(kVideoInput + classText(number)));
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, w("CLSID\\" + classText(number)));
+        registered.removeAll(number);
+    }
+    // The system's capture devices and/or the vendor library in place of the simulated.
+    void useSystem(bool devices, platform::WinCameraLibrary *library = nullptr)
+    {
+        platform::Platform p = platform::current();
+        if (devices)
+            p.capture = &capture;
+        p.camera = library ? library : p.camera;
+        platform::install(p);
+    }
+    // The stand-in vendor library copied into the folder; cleanup() removes it.
+    bool plant(const QString &variant, const QString &folder)
+    {
+        planted = folder + '/' + kLibrary;
+        return QFile::copy(program + '/' + variant + '/' + kLibrary, planted);
+    }
+    // What the loaded stand-in vendor library saw; null while none is loaded.
+    static StandInState *vendor()
+    {
+        const HMODULE loaded = GetModuleHandleW(w(kLibrary));
+        const FARPROC recorder = loaded ? GetProcAddress(loaded, "StandInRecorder") : nullptr;
+        return recorder ? reinterpret_cast<StandInStateFn>(reinterpret_cast<void (*)()>(recorder))()
+                        : nullptr;
+    }
+    // The stand-in device whose object sits at this address, -1 for none.
+    int deviceAt(qlonglong address) const
+    {
+        for (int i = 0; i < filters->created; ++i)
+            if (qlonglong(quintptr(filters->object[i])) == address)
+                return filters->device[i];
+        return -1;
+    }
+    QString items(const Tarnholm &window) const
+    {
+        QStringList out;
+        for (int i = 0; i < window.ui.DeviceList->count(); ++i)
+            out << QString("[%1] of %2").arg(window.ui.DeviceList->itemText(i))
+                       .arg(deviceAt(window.ui.DeviceList->itemData(i).toLongLong()));
+        return out.join(", ");
+    }
+    QVector<int> boundSince(int first) const
+    {
+        QVector<int> devices;
+        for (int i = first; i < filters->created; ++i)
+            devices << filters->device[i];
+        return devices;
+    }
 
 private slots:
+    void initTestCase()
+    {
+        const HMODULE module = LoadLibraryW(w(server));
+        QVERIFY2(module, "the stand-in capture source did not load");
+        filters = reinterpret_cast<FilterStandInStateFn>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module, "FilterStandInRecorder")))();
+    }
     void init()
     {
         sim.reset(new SimFixture);
@@ -99,20 +204,28 @@ private slots:
         p.files = &files;
         platform::install(p);
         files.flushes.clear();
+        capture.handedOut = capture.released = 0;
+        heldBefore = filters->outstanding();
+        tooManyBefore = filters->releasesTooMany;
     }
     void cleanup()
     {
         g_upgradeStage = 0;
         g_mainWindow = nullptr;
+        for (int number : QVector<int>(registered))
+            unplug(number);
         sim.reset();
         QDir::setCurrent(startFolder);
         qputenv("PATH", startPath);
         if (!planted.isEmpty())
             QVERIFY2(QFile::remove(std::exchange(planted, QString())), "a stand-in stays behind");
+        // Whatever a case did, the window gave back every reference it took, once.
+        QCOMPARE(filters->outstanding(), heldBefore);
+        QCOMPARE(filters->releasesTooMany, tooManyBefore);
+        QCOMPARE(capture.released, capture.handedOut);
     }
 
-    // Records sent to the window's own handle go through Windows' message dispatch,
-    // Qt's native event filter and the decoder. C: is the wine prefix's (or Windows')
+    // Records sent to the window's own handle. C: is the wine prefix's (or Windows')
     // own disk, never USB; behind Q: lies no drive, and the bus check gives up.
     void deviceChange_data()
     {
@@ -157,9 +270,7 @@ private slots:
             sim->world.capture.detach(present);
         const int before = trace.lines().size();
         BoxCloser boxes;
-        SendMessageW(reinterpret_cast<HWND>(window.winId()), WM_DEVICECHANGE,
-                     camera < 0 ? DBT_DEVICEREMOVECOMPLETE : DBT_DEVICEARRIVAL,
-                     reinterpret_cast<LPARAM>(record.data()));
+        sendDeviceChange(window, camera < 0 ? DBT_DEVICEREMOVECOMPLETE : DBT_DEVICEARRIVAL, record);
         QStringList seen = trace.lines().mid(before);
         seen << "log [" + window.ui.EditInfo->toPlainText() + "]"
              << QString("listed %1").arg(window.ui.DeviceList->count());
@@ -168,19 +279,74 @@ private slots:
         QTEST(seen + boxLines(boxes.boxes).split('\n', Qt::SkipEmptyParts), "seen");
     }
 
-    // Wine has no video-capture devices; a machine without a camera is the same.
-    void noCaptureDevices()
+    // Every stand-in source with a path is bound (and held) in category order; only those
+    // whose name contains "Ostrel Camera" are listed, each with its own filter as item data.
+    void listing_data()
     {
-        platform::Platform p = platform::current();
-        p.capture = &capture;
-        platform::install(p);
+        QTest::addColumn<Devices>("devices");
+        QTest::addColumn<QString>("listed");
+        QTest::addColumn<QVector<int>>("bound");
+        QTest::newRow("webcam, then camera")
+            << Devices{{1, "USB2.0 HD UVC WebCam", true}, {2, "Ostrel Camera", true}}
+            << "[Ostrel Camera    ] of 2" << QVector<int>{1, 2};
+        QTest::newRow("camera without a device path")
+            << Devices{{1, "Ostrel Camera", false}, {2, "Ostrel Camera", true}}
+            << "[Ostrel Camera    ] of 2" << QVector<int>{2};
+        QTest::newRow("name in other words and cases")
+            << Devices{{1, "Front Ostrel Camera 2", true}, {2, "OSTREL CAMERA", true},
+                       {3, "Ostrel camera", true}}
+            << "[Front Ostrel Camera 2    ] of 1" << QVector<int>{1, 2, 3};
+        QTest::newRow("only a webcam") << Devices{{1, "Integrated Webcam", true}} << ""
+                                       << QVector<int>{1};
+        // Wine has no video-capture devices of its own; a machine without a camera is the same.
+        QTest::newRow("no capture device at all") << Devices{} << "" << QVector<int>{};
+    }
+    void listing()
+    {
+        QFETCH(Devices, devices);
+        QFETCH(QString, listed);
+        QFETCH(QVector<int>, bound);
+        useSystem(true);
+        for (const Device &d : devices)
+            QVERIFY(plugIn(d));
+        const int first = filters->created;
         Tarnholm window;
-        QCOMPARE(window.ui.DeviceList->count(), 0);
-        window.RefreshDeviceList();
-        window.ui.BtnLoadFw->click();
-        QCOMPARE(window.ui.EditInfo->toPlainText().trimmed(), QString("Can't find device."));
-        window.close();
-        QCOMPARE(capture.released, capture.handedOut);
+        QCOMPARE(items(window), listed);
+        QCOMPARE(boundSince(first), bound);
+        // One reference each, the window's.
+        QCOMPARE(filters->outstanding() - heldBefore, long(bound.size()));
+        QCOMPARE(window.ui.DeviceList->currentIndex(), listed.isEmpty() ? -1 : 0);
+        if (listed.isEmpty()) {   // nothing to update, after a refresh too
+            window.RefreshDeviceList();
+            window.ui.BtnLoadFw->click();
+            QCOMPARE(window.ui.EditInfo->toPlainText().trimmed(), QString("Can't find device."));
+        }
+    }
+
+    // A capture-device record refreshes the list: the old monikers and filters are
+    // released once each, the category is enumerated again. Closing releases the rest.
+    void refreshOnDeviceChange()
+    {
+        useSystem(true);
+        QVERIFY(plugIn({1, "USB2.0 HD UVC WebCam", true}) && plugIn({2, "Ostrel Camera", true}));
+        std::unique_ptr<Tarnholm> window(new Tarnholm);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const int first = filters->created;
+        sendDeviceChange(*window, DBT_DEVICEARRIVAL, interfaceRecord());
+        QCOMPARE(items(*window), QString("[Ostrel Camera    ] of 2"));
+        QCOMPARE(boundSince(first), QVector<int>({1, 2}));
+        QCOMPARE(QVector<long>({filters->references[first - 2], filters->references[first - 1],
+                                filters->references[first], filters->references[first + 1]}),
+                 QVector<long>({0, 0, 1, 1}));
+
+        unplug(2);
+        sendDeviceChange(*window, DBT_DEVICEREMOVECOMPLETE, interfaceRecord());
+        QCOMPARE(items(*window), QString());
+        QCOMPARE(boundSince(first + 2), QVector<int>({1}));
+        QCOMPARE(filters->outstanding() - heldBefore, 1L);
+        QCOMPARE(filters->releasesTooMany, tooManyBefore);
+        window.reset();   // cleanup() checks that closing gave back the webcam's too
     }
 
     // USB ports through SetupAPI and CfgMgr32. An interface no device has and a letter
@@ -194,7 +360,6 @@ private slots:
         QChar free = QLatin1Char('Z');
         while (free > QLatin1Char('D') && (drives & (1u << (free.unicode() - 'A'))))
             free = QChar(free.unicode() - 1);
-        platform::WinVolumeBus volumes;
         QStringList ports{platform::usbPortOfInterface(kCamera), volumes.usbPort(QString("\\\\.\\%1:").arg(free))};
         if (wine)
             ports << volumes.usbPort(QStringLiteral("\\\\.\\C:"));
@@ -220,14 +385,10 @@ private slots:
         QFETCH(QString, variant);
         QFETCH(QString, info);
         platform::WinCameraLibrary library;   // unloads the library before cleanup() removes it
-        platform::Platform p = platform::current();
-        p.camera = &library;
-        platform::install(p);
+        useSystem(false, &library);
         const QString folder = where == "program" ? program : elsewhere.path();
-        if (!where.isEmpty()) {
-            planted = folder + '/' + kLibrary;
-            QVERIFY(QFile::copy(program + '/' + variant + '/' + kLibrary, planted));
-        }
+        if (!where.isEmpty())
+            QVERIFY(plant(variant, folder));
         if (where == "working")
             QVERIFY(QDir::setCurrent(folder));
         if (where == "path")
@@ -238,14 +399,10 @@ private slots:
         QCOMPARE(window.ui.EditInfo->toPlainText(), info);
         QCOMPARE(window.ui.DeviceInfo->toPlainText().contains("Version : 2.3.4"), info.isEmpty());
         // Held by the tool alone, and only while it uses it.
-        const HMODULE loaded = GetModuleHandleW(L"FicUvcExKorvane.dll");
-        QCOMPARE(loaded != nullptr, info.isEmpty());
-        if (!loaded)
+        StandInState *state = vendor();
+        QCOMPARE(state != nullptr, info.isEmpty());
+        if (!state)
             return;
-        const FARPROC recorder = GetProcAddress(loaded, "StandInRecorder");
-        QVERIFY(recorder);
-        StandInState *state =
-            reinterpret_cast<StandInStateFn>(reinterpret_cast<void (*)()>(recorder))();
         // The update request: same filter, the context of its own init.
         state->contextToGive = 0xBEEF;
         state->updateFwUmsStatus = 31;
@@ -256,6 +413,28 @@ private slots:
                  "init filter; version filter c0ffee 43; init filter; update filter beef; ");
         QCOMPARE(window.ui.EditInfo->toPlainText(),
                  QString("Switch USB Camera to USB Mass Storage Device Error."));
+    }
+
+    // The vendor library gets the very filter the moniker bound: the object of the
+    // listed camera's class, alive enough to answer GetClassID.
+    void versionGetsBoundFilter()
+    {
+        platform::WinCameraLibrary library;
+        useSystem(true, &library);
+        QVERIFY(plant("standin", program));
+        QVERIFY(plugIn({1, "USB2.0 HD UVC WebCam", true}) && plugIn({2, "Ostrel Camera", true}));
+        Tarnholm window;
+        const qlonglong listed = window.ui.DeviceList->itemData(0).toLongLong();
+        QCOMPARE(deviceAt(listed), 2);
+        StandInState *state = vendor();
+        QVERIFY(state);
+        state->askClass = true;
+        QTest::mouseClick(window.ui.pBtnDeviceInfo, Qt::LeftButton);
+        state->askClass = false;
+        QCOMPARE(QString(state->calls).replace(QString::number(listed, 16), "camera"),
+                 QString("init camera; version camera c0ffee 43; "
+                         "init camera; version camera c0ffee 43; class 0573a1e0..02; "));
+        QVERIFY(window.ui.DeviceInfo->toPlainText().contains("Version : 2.3.4"));
     }
 
     // The worker's copy through a drive letter, "T:\" + "\" + "fw.bin", to its flush.

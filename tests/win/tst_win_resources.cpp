@@ -9,36 +9,28 @@ namespace {
 
 const QString kProduct = QStringLiteral("Ostrel Quorvia Camera Update Tool");
 
+const wchar_t *w(const QString &s) { return reinterpret_cast<const wchar_t *>(s.utf16()); }
 QString programPath(const QString &program)
 {
-    return QCoreApplication::applicationDirPath() + "/" PROGRAMS_DIR "/" + program;
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/" PROGRAMS_DIR "/"
+                                    + program);
 }
 
-// The program loaded as an image of resources only: nothing of it runs.
-struct ResourceImage {
-    explicit ResourceImage(const QString &path)
-        : module(LoadLibraryExW(reinterpret_cast<const wchar_t *>(
-                                    QDir::toNativeSeparators(path).utf16()),
-                                nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE))
-    {
-    }
-    ~ResourceImage()
-    {
-        if (module)
-            FreeLibrary(module);
-    }
-    // The resource of the type (RT_...) under id 1.
-    QByteArray resource(LPCSTR type) const
-    {
-        HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), type);
-        HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-        if (!loaded)
-            return {};
-        return QByteArray(static_cast<const char *>(LockResource(loaded)),
-                          int(SizeofResource(module, found)));
-    }
-    HMODULE module;
-};
+// The program's resource of the type (RT_...) under id 1, empty for none. The program
+// is loaded as an image of resources only: nothing of it runs.
+QByteArray resource(const QString &program, LPCSTR type)
+{
+    const HMODULE module = LoadLibraryExW(w(programPath(program)), nullptr,
+                                          LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    const HRSRC found = module ? FindResourceA(module, MAKEINTRESOURCEA(1), type) : nullptr;
+    const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const QByteArray bytes = loaded ? QByteArray(static_cast<const char *>(LockResource(loaded)),
+                                                 int(SizeofResource(module, found)))
+                                    : QByteArray();
+    if (module)
+        FreeLibrary(module);
+    return bytes;
+}
 
 // Per image: width, height, colours, reserved, planes, bits, bytes (12 bytes); an icon
 // file's directory and an icon group resource agree on these and differ after them.
@@ -83,13 +75,12 @@ private slots:
     {
         QFETCH(QString, program);
         QFETCH(QStringList, strings);
-        const auto path = reinterpret_cast<const wchar_t *>(
-            QDir::toNativeSeparators(programPath(program)).utf16());
+        const QString path = programPath(program);
         DWORD ignored = 0;
-        const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+        const DWORD size = GetFileVersionInfoSizeW(w(path), &ignored);
         QVERIFY2(size > 0, "no version information");
         QByteArray info(int(size), '\0');
-        QVERIFY(GetFileVersionInfoW(path, 0, size, info.data()));
+        QVERIFY(GetFileVersionInfoW(w(path), 0, size, info.data()));
 
         // Explorer looks the strings up under the block's first language and code page.
         void *value = nullptr;
@@ -102,22 +93,18 @@ private slots:
         QStringList seen;
         for (const QString &pair : strings) {
             const QString key = pair.section('=', 0, 0);
-            const QString query = block + key;
-            if (VerQueryValueW(info.data(), reinterpret_cast<const wchar_t *>(query.utf16()),
-                               &value, &length) && length > 0)
-                seen << key + "=" + QString::fromWCharArray(static_cast<wchar_t *>(value));
-            else
-                seen << key + " missing";
+            const bool found = VerQueryValueW(info.data(), w(block + key), &value, &length) && length > 0;
+            seen << key + (found ? "=" + QString::fromWCharArray(static_cast<wchar_t *>(value))
+                                 : QString(" missing"));
         }
         QCOMPARE(seen, strings);
 
         // The numbers Windows compares when one version replaces another.
         QVERIFY(VerQueryValueW(info.data(), L"\\", &value, &length));
         const auto *fixed = static_cast<const VS_FIXEDFILEINFO *>(value);
-        const QVersionNumber expected = QVersionNumber::fromString(PROJECT_VERSION_TEXT);
-        QCOMPARE(QVersionNumber({int(HIWORD(fixed->dwFileVersionMS)),
-                                 int(LOWORD(fixed->dwFileVersionMS)),
-                                 int(HIWORD(fixed->dwFileVersionLS))}), expected);
+        QCOMPARE(QVersionNumber({int(HIWORD(fixed->dwFileVersionMS)), int(LOWORD(fixed->dwFileVersionMS)),
+                                 int(HIWORD(fixed->dwFileVersionLS))}),
+                 QVersionNumber::fromString(PROJECT_VERSION_TEXT));
         QCOMPARE(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
         QCOMPARE(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
     }
@@ -127,12 +114,10 @@ private slots:
     void icon()
     {
         QFETCH(QString, program);
-        const QString path = QDir::toNativeSeparators(programPath(program));
-        QCOMPARE(ExtractIconExW(reinterpret_cast<const wchar_t *>(path.utf16()), -1, nullptr,
-                                nullptr, 0), 1u);
+        const QString path = programPath(program);
+        QCOMPARE(ExtractIconExW(w(path), -1, nullptr, nullptr, 0), 1u);
         HICON large = nullptr;
-        QCOMPARE(ExtractIconExW(reinterpret_cast<const wchar_t *>(path.utf16()), 0, &large,
-                                nullptr, 1), 1u);
+        QCOMPARE(ExtractIconExW(w(path), 0, &large, nullptr, 1), 1u);
         QVERIFY(large);
         DestroyIcon(large);
 
@@ -140,9 +125,7 @@ private slots:
         QVERIFY(ico.open(QIODevice::ReadOnly));
         const QList<QByteArray> expected = iconImages(ico.readAll(), 16);
         QVERIFY(!expected.isEmpty());
-        ResourceImage image(path);
-        QVERIFY(image.module);
-        QCOMPARE(iconImages(image.resource(RT_GROUP_ICON), 14), expected);
+        QCOMPARE(iconImages(resource(program, RT_GROUP_ICON), 14), expected);
     }
 
     // The manifest the loader reads at process creation: no elevation prompt, and the
@@ -151,9 +134,7 @@ private slots:
     void manifest()
     {
         QFETCH(QString, program);
-        ResourceImage image(programPath(program));
-        QVERIFY(image.module);
-        const QByteArray xml = image.resource(RT_MANIFEST);
+        const QByteArray xml = resource(program, RT_MANIFEST);
         QVERIFY2(!xml.isEmpty(), "no manifest under resource id 1");
         QStringList seen;
         QXmlStreamReader reader(xml);
