@@ -1,9 +1,9 @@
 // Updates: the window's side on its own (where the Update click stops, the worker's
 // codes, the file dialog), then whole updates on the simulated machine and clock.
 #include "app/tarnholm.h"
+#include "platform/gui_thread.h"
 #include "platform/sim/demo_panel.h"
 #include "platform/sim/demo_world.h"
-#include "platform/sim/gui_thread.h"
 #include "platform/sim/sim_camera_update.h"
 #include "platform/sim/sim_devices.h"
 #include "support/box_text.h"
@@ -438,8 +438,8 @@ private slots:
         b.sim.world.files.onFlush = [&act, pull, duringCopy]() {
             // On the worker thread, once the file is written: the window sees the
             // events before the copy ends.
-            sim::runOnGuiThreadAndWait([&act, duringCopy]() { for (const QString &what : duringCopy) act(what); });
-            sim::runOnGuiThreadAndWait([]() {});
+            platform::runOnGuiThreadAndWait([&act, duringCopy]() { for (const QString &what : duringCopy) act(what); });
+            platform::runOnGuiThreadAndWait([]() {});
             pull();
         };
 

@@ -1,15 +1,13 @@
 #include "app/message_box.h"
 #include "app/worker.h"
 #include "app/tarnholm.h"
+#include "platform/gui_thread.h"
 #include "platform/platform.h"
 #include "update/firmware_copy.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSemaphore>
-#include <QSharedPointer>
 #include <QThread>
 #include <functional>
 #include <memory>
@@ -65,24 +63,9 @@ bool stopRequested()
 void showCreateFileWarning(const QString &text)
 {
     QWidget *parent = g_mainWindow;
-    auto show = [parent, text]() {
+    platform::runOnGuiThreadAndWait([parent, text]() {
         showMessageBox(parent, QMessageBox::Warning, QString::fromLocal8Bit("Error"), text);
-    };
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread()) {
-        show();
-        return;
-    }
-    QSharedPointer<QSemaphore> closed(new QSemaphore);
-    QObject *context = parent ? static_cast<QObject *>(parent) : app;
-    QMetaObject::invokeMethod(context, [show, closed]() {
-        show();
-        closed->release();
-    }, Qt::QueuedConnection);
-    while (!closed->tryAcquire(1, 100)) {
-        if (stopRequested())
-            return;
-    }
+    }, parent);
 }
 
 // An "update" left by an interrupted attempt would have the camera flash

@@ -1,6 +1,6 @@
 #include "platform/sim/sim_camera_update.h"
 #include "platform/capture_category.h"
-#include "platform/sim/gui_thread.h"
+#include "platform/gui_thread.h"
 #include "platform/sim/sim_devices.h"
 #include "platform/sim/sim_firmware.h"
 #include "platform/sim/sim_world.h"
@@ -159,7 +159,7 @@ void SimCameraUpdate::pullDuringCopy()
         return;
     std::weak_ptr<bool> alive = m_alive;
     std::shared_ptr<bool> pulled = std::make_shared<bool>(false);
-    runOnGuiThreadAndWait([this, alive, pulled]() {
+    platform::runOnGuiThreadAndWait([this, alive, pulled]() {
         if (alive.expired())
             return;
         // Only a file being written onto this camera's drive counts.
@@ -177,7 +177,7 @@ void SimCameraUpdate::pullDuringCopy()
     // drive: the flush fails as it would on a real system.
     if (*pulled) {
         m_world.files.failNextFlush = true;
-        runOnGuiThreadAndWait([]() {});
+        platform::runOnGuiThreadAndWait([]() {});
     }
 }
 

@@ -1,5 +1,5 @@
 #include "platform/sim/virtual_clock.h"
-#include "platform/sim/gui_thread.h"
+#include "platform/gui_thread.h"
 
 #include <QCoreApplication>
 
@@ -23,9 +23,9 @@ void VirtualClock::sleepMs(int ms)
         runDue();
         return;
     }
-    runOnGuiThreadAndWait([this]() { runDue(); });
+    platform::runOnGuiThreadAndWait([this]() { runDue(); });
     // A second round trip lets the GUI thread handle what the actions posted.
-    runOnGuiThreadAndWait([]() {});
+    platform::runOnGuiThreadAndWait([]() {});
 }
 
 qint64 VirtualClock::monotonicMs()

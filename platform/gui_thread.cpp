@@ -1,13 +1,13 @@
-#include "platform/sim/gui_thread.h"
+#include "platform/gui_thread.h"
 
 #include <QCoreApplication>
 #include <QSemaphore>
 #include <QSharedPointer>
 #include <QThread>
 
-namespace sim {
+namespace platform {
 
-void runOnGuiThreadAndWait(std::function<void()> job)
+void runOnGuiThreadAndWait(std::function<void()> job, QObject *context)
 {
     QCoreApplication *app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread()) {
@@ -15,7 +15,7 @@ void runOnGuiThreadAndWait(std::function<void()> job)
         return;
     }
     QSharedPointer<QSemaphore> done(new QSemaphore);
-    QMetaObject::invokeMethod(app, [job, done]() {
+    QMetaObject::invokeMethod(context ? context : app, [job, done]() {
         job();
         done->release();
     }, Qt::QueuedConnection);
@@ -25,4 +25,4 @@ void runOnGuiThreadAndWait(std::function<void()> job)
     }
 }
 
-} // namespace sim
+} // namespace platform
