@@ -1,6 +1,7 @@
 #include "app/tarnholm.h"
 #include "app/worker.h"
 #include "platform/platform.h"
+#include "update/update_state.h"
 
 #include <QDebug>
 #include <QPalette>
@@ -21,12 +22,12 @@ Tarnholm::Tarnholm(QWidget *parent)
         deviceMonikers[i] = nullptr;
         deviceFilters[i] = nullptr;
     }
-    updateStage = 0;
+    updateStage = WindowStage::Idle;
 
     enum_video_devices(deviceMonikers, deviceFilters);
     FillDeviceList();
 
-    g_upgradeStage = 0;
+    g_upgradeStage = UpgradeStage::None;
 
     if (!platform::current().notifier->subscribe(
             this, [this](const platform::DeviceEvent &event) { HandleDeviceEvent(event); }))

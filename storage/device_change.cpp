@@ -2,6 +2,7 @@
 #include "app/tarnholm.h"
 #include "platform/platform.h"
 #include "storage/bus_check.h"
+#include "update/update_state.h"
 
 #include <QDebug>
 #include <QDir>
@@ -74,7 +75,7 @@ void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
             qDebug().nospace().noquote()
                 << QString::fromLocal8Bit("USB_Arrived and The USBDisk is: ") + volume.drive;
             // Give a freshly mounted camera drive a moment before opening it.
-            if (updateStage == 1)
+            if (updateStage == WindowStage::AwaitingDrive)
                 platform::current().clock->sleepMs(1000);
             const bool usb = volume.letter.isNull() ? IsUsbVolume(this, event.mountPoint)
                                                     : IsUsbMassStorage(volume.letter);
@@ -85,12 +86,12 @@ void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
                 // While the camera's drive is awaited, a USB volume on another
                 // port is someone's stick. Where a port is unknown, the first
                 // USB volume is taken to be the camera's.
-                if (updateStage == 1 && !updateDeviceIdentity.usbPort.isEmpty()
+                if (updateStage == WindowStage::AwaitingDrive && !updateDeviceIdentity.usbPort.isEmpty()
                     && !onCameraPort(updateDeviceIdentity.usbPort, portOf(event, volume))) {
                     ui.EditInfo->append(
                         QString::fromLocal8Bit("Drive %1 is not on the camera's USB port; it is left alone.")
                             .arg(volume.drive));
-                } else if (updateStage == 1) {
+                } else if (updateStage == WindowStage::AwaitingDrive) {
                     ui.EditInfo->append(QString::fromLocal8Bit("Write file to %1, %2")
                                             .arg(volume.drive,
                                                  QTime::currentTime().toString(Qt::TextDate)));
@@ -99,7 +100,7 @@ void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
                     info.disk_path = volume.root;
                     ui.progressBar->setRange(0, 100);
                     ui.progressBar->setValue(0);
-                    updateStage = 2;
+                    updateStage = WindowStage::Copying;
                     updateDrive = volume.drive;
                     emit StartLoadFwThread(info);
                 }
@@ -114,11 +115,11 @@ void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
             // follows looks the camera up in the refreshed list. Any other
             // capture device only refreshes the list.
             int listed = 0;
-            if (g_upgradeStage.load() == 4)
+            if (g_upgradeStage.load() == UpgradeStage::DriveGone)
                 FindUpdatedCamera(&listed);
-            int waitingForCamera = 4;
+            int waitingForCamera = UpgradeStage::DriveGone;
             if (listed > 0)
-                g_upgradeStage.compare_exchange_strong(waitingForCamera, 5);
+                g_upgradeStage.compare_exchange_strong(waitingForCamera, UpgradeStage::CameraBack);
             ui.EditInfo->append(QString::fromLocal8Bit("USB Camera Device insert"));
         }
         return;
@@ -128,7 +129,7 @@ void Tarnholm::HandleDeviceEvent(const DeviceEvent &event)
     if (event.plainVolume()) {
         qDebug().nospace().noquote() << QString::fromLocal8Bit("USB_Removed");
         // Only the drive being written to can break the copy.
-        if (g_upgradeStage.load() == 2 && namesDrive(event, updateDrive))
+        if (g_upgradeStage.load() == UpgradeStage::Copying && namesDrive(event, updateDrive))
             showTransferFailed(this);
     }
 

@@ -2,6 +2,7 @@
 #include "app/tarnholm.h"
 #include "camera/fic_library.h"
 #include "camera/version_block.h"
+#include "update/update_state.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -77,7 +78,7 @@ void Tarnholm::on_BtnLoadFw_clicked()
     ui.EditInfo->clear();
     ui.progressBar->setValue(0);
 
-    if (g_upgradeStage != 0) {
+    if (g_upgradeStage != UpgradeStage::None) {
         ui.EditInfo->append(QString::fromLocal8Bit("Last Upgrade is not Complete."));
         return;
     }
@@ -99,12 +100,12 @@ void Tarnholm::on_BtnLoadFw_clicked()
     }
 
     // Set before the request: the camera's drive may arrive as soon as it is made.
-    updateStage = 1;
+    updateStage = WindowStage::AwaitingDrive;
     if (FicUpdateFwUms(filter, context) != 0) {
         ui.EditInfo->append(
             QString::fromLocal8Bit("Switch USB Camera to USB Mass Storage Device Error."));
         setUpdateButtonsEnabled(this, true);
-        updateStage = 0;
+        updateStage = WindowStage::Idle;
         firmwareSnapshot.clear();
         return;
     }
@@ -113,7 +114,7 @@ void Tarnholm::on_BtnLoadFw_clicked()
     ui.EditInfo->append(QString::fromLocal8Bit("Wait UMS Install.%1")
                             .arg(QDateTime::currentDateTime().toString(
                                 QString::fromLocal8Bit("hh:mm:ss"))));
-    g_upgradeStage = 1;
+    g_upgradeStage = UpgradeStage::Switched;
     setUpdateButtonsEnabled(this, false);
     // The camera is a drive now: sleep would cut its power mid-copy or mid-flash.
     if (!awakeHold.take())
@@ -126,15 +127,15 @@ void Tarnholm::HandleWorkerTheardState(const int state)
     const char *trace = nullptr;
     const char *text = nullptr;
     switch (state) {
-    case -1:
+    case WorkerState::FileUnusable:
         trace = FirmwareErrorTrace;
         text = FirmwareErrorText;
         break;
-    case -2:
+    case WorkerState::DriveUnusable:
         trace = "Transmit Firmware to Device Error.";
         text = "Write Firmware File Error";
         break;
-    case -3:
+    case WorkerState::TimedOut:
         trace = "Timeout";
         text = "Time Out";
         break;
@@ -142,41 +143,41 @@ void Tarnholm::HandleWorkerTheardState(const int state)
         break;
     }
 
-    if (text || state >= 100) {
+    if (text || state >= WorkerState::Done) {
         awakeHold.release();   // nothing left for the camera to lose
         firmwareSnapshot.clear();   // the run that read it has ended
     }
 
     if (text) {
-        updateStage = 0;
-        g_upgradeStage = 0;
+        updateStage = WindowStage::Idle;
+        g_upgradeStage = UpgradeStage::None;
         ui.BtnLoadFw->setEnabled(true);
         ui.BtnFwFile->setEnabled(true);
         qDebug() << trace;
         informationBox(this, "Error", text);
-    } else if (state == 50) {
+    } else if (state == WorkerState::ChunksDone) {
         ui.progressBar->setValue(state);
         ui.EditInfo->append(QString::fromLocal8Bit("Write firmware to flash.%1\nWaiting...")
                                 .arg(timeOfDay()));
-    } else if (state == 95) {
+    } else if (state == WorkerState::Rebooting) {
         ui.progressBar->setValue(state);
         ui.EditInfo->append(QString::fromLocal8Bit("Reboot... %1").arg(timeOfDay()));
-    } else if (state >= 100) {
+    } else if (state >= WorkerState::Done) {
         ui.progressBar->setValue(state);
         ui.EditInfo->append(QString::fromLocal8Bit("Success %1").arg(timeOfDay()));
         ui.BtnLoadFw->setEnabled(true);
-        updateStage = 0;
+        updateStage = WindowStage::Idle;
         const char *result = CheckFwVersionChanged() ? "Update Successful"
                                                      : "Firmware Version Unchanged";
         informationBox(this, "Info", result);
-        g_upgradeStage = 0;
+        g_upgradeStage = UpgradeStage::None;
         setUpdateButtonsEnabled(this, true);
         return;
     } else {
         ui.progressBar->setValue(state);
     }
 
-    if (g_upgradeStage == 0) {
+    if (g_upgradeStage == UpgradeStage::None) {
         setUpdateButtonsEnabled(this, true);
     }
 }

@@ -4,6 +4,7 @@
 #include "platform/gui_thread.h"
 #include "platform/platform.h"
 #include "update/firmware_copy.h"
+#include "update/update_state.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,13 +16,7 @@
 
 namespace {
 
-enum StateCode {
-    FileUnusable = -1,
-    DriveUnusable = -2,
-    TimedOut = -3,
-    DriveGone = 95,
-    Done = 100,
-};
+using namespace WorkerState;
 
 // One limit over both waits: the camera must be back within 300 s of the copy.
 constexpr qint64 kWaitLimitMs = 300 * 1000;
@@ -32,7 +27,6 @@ constexpr int kDriveStepPolls = 2;
 constexpr int kDriveStepCeiling = 94;
 constexpr int kCameraStepPolls = 4;
 constexpr int kCameraStepCeiling = 99;
-constexpr int kCameraBack = 5;
 
 // An entry in the drive's root: root, native separator, name. On Windows the
 // root already ends in "\" ("E:\"), giving "E:\\fw.bin": the text the operator
@@ -180,7 +174,7 @@ void Worker::WorkerLoadFw(const fw_info &inof)
         emit WorkerTheardState(DriveUnusable);
         return;
     }
-    g_upgradeStage = 2;
+    g_upgradeStage = UpgradeStage::Copying;
 
     int last = 0;
     const firmware::CopyResult copied = firmware::copyInChunks(
@@ -223,7 +217,7 @@ void Worker::WorkerLoadFw(const fw_info &inof)
     // Elapsed time on the monotonic clock: setting the time of day during the
     // waits neither shortens nor lengthens the limit.
     const qint64 waitStart = platform::current().clock->monotonicMs();
-    g_upgradeStage = 3;
+    g_upgradeStage = UpgradeStage::Copied;
 
     const auto report = [this](int code) { emit WorkerTheardState(code); };
     const QString drive = inof.disk_path;
@@ -235,11 +229,11 @@ void Worker::WorkerLoadFw(const fw_info &inof)
             emit WorkerTheardState(TimedOut);
         return;
     }
-    g_upgradeStage = 4;
-    last = DriveGone;
-    emit WorkerTheardState(DriveGone);
+    g_upgradeStage = UpgradeStage::DriveGone;
+    last = Rebooting;
+    emit WorkerTheardState(Rebooting);
 
-    end = waitUntil([]() { return g_upgradeStage == kCameraBack; },
+    end = waitUntil([]() { return g_upgradeStage == UpgradeStage::CameraBack; },
                     kCameraStepPolls, kCameraStepCeiling, waitStart, last, report);
     if (end != WaitEnd::Reached) {
         if (end == WaitEnd::TimedOut)
