@@ -11,8 +11,8 @@ set -euo pipefail
 
 PREFIX=${1:?usage: build-win-qt.sh PREFIX}
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-source "$ROOT/scripts/packages.sh"
-bash "$ROOT/scripts/ensure-packages.sh" "${WINDOWS_QT_BUILD_PACKAGES[@]}"
+source "$ROOT/scripts/lib.sh"
+need_packages "${WINDOWS_QT_BUILD_PACKAGES[@]}"
 
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
@@ -57,5 +57,5 @@ cd src
     -no-sql-sqlite -no-sql-odbc -no-sql-psql -no-sql-mysql \
     -no-feature-printer -no-feature-bearermanagement -no-feature-dnslookup \
     -no-feature-networkdiskcache
-make -j"${JOBS:-$(nproc)}"
+make -j"$JOBS"
 make install

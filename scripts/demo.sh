@@ -5,18 +5,17 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-source "$ROOT/scripts/packages.sh"
+source "$ROOT/scripts/lib.sh"
 packages=("${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}")
 headless=
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     headless=1
     packages+=("${HEADLESS_PACKAGES[@]}")
 fi
-bash "$ROOT/scripts/ensure-packages.sh" "${packages[@]}"
+need_packages "${packages[@]}"
 
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
-cmake -S "$ROOT" -B "$BUILD_DIR"
-cmake --build "$BUILD_DIR" -j "${JOBS:-$(nproc)}" --target tarnholm-demo
+configure_and_build "$BUILD_DIR" -- tarnholm-demo
 
 # The window icon is read from "app.ico" in the working directory.
 cd "$ROOT/app"

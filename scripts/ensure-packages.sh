@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages given as arguments that are not installed yet.
-# Sourced or run by the other scripts; needs root, or sudo when not root.
+#   bash scripts/ensure-packages.sh PACKAGE...
+# The other scripts run it through need_packages (scripts/lib.sh). Needs root,
+# or sudo when not root.
 set -euo pipefail
 
 missing=()

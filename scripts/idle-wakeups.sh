@@ -8,32 +8,25 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/scripts/lib.sh"
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 SECONDS_IDLE=${1:-20}
 
-if [ "${IDLE_INSIDE_XVFB:-}" != 1 ]; then
-    source "$ROOT/scripts/packages.sh"
-    bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" \
-        "${SCREENSHOT_PACKAGES[@]}" strace
-    cmake -S "$ROOT" -B "$BUILD_DIR" >/dev/null
-    cmake --build "$BUILD_DIR" -j "${JOBS:-$(nproc)}" --target tarnholm bench_bare_window
-    IDLE_INSIDE_XVFB=1 BUILD_DIR="$BUILD_DIR" \
-        exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$SECONDS_IDLE"
+if ! in_xvfb; then
+    need_packages "${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" "${SCREENSHOT_PACKAGES[@]}" strace
+    configure_and_build "$BUILD_DIR" -- tarnholm bench_bare_window >/dev/null
+    BUILD_DIR="$BUILD_DIR" rerun_under_xvfb 1024x768x24 "$0" "$SECONDS_IDLE"
+    exit
 fi
 
 # Starts $1 from app/ (for "app.ico"), waits for its window titled $2,
 # lets it settle, then counts its system calls for SECONDS_IDLE seconds.
 measure() {
-    local program=$1 title=$2 pid id="" i
+    local program=$1 title=$2 pid
     cd "$ROOT/app"
     "$program" 2>/dev/null &
     pid=$!
-    for i in $(seq 1 100); do
-        id=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$title\":" 'index($0, t) { print $1; exit }')
-        [ -n "$id" ] && break
-        sleep 0.2
-    done
-    [ -n "$id" ] || { echo "idle-wakeups: no window '$title'" >&2; kill "$pid"; return 1; }
+    wait_for_window "$title" 20 "$pid" >/dev/null || { kill "$pid" 2>/dev/null; return 1; }
     sleep 2
     echo "== $(basename "$program"), idle for $SECONDS_IDLE s"
     local trace

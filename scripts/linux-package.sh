@@ -6,12 +6,11 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-source "$ROOT/scripts/packages.sh"
-bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" "${DEB_PACKAGES[@]}"
+source "$ROOT/scripts/lib.sh"
+need_packages "${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" "${DEB_PACKAGES[@]}"
 
 BUILD_DIR=${PACKAGE_BUILD_DIR:-$ROOT/build-package}
-cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
-cmake --build "$BUILD_DIR" -j "${JOBS:-$(nproc)}" --target tarnholm tarnholm-demo
+configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -- tarnholm tarnholm-demo
 (cd "$BUILD_DIR" && cpack -G DEB)
 deb=$(ls "$BUILD_DIR"/tarnholm_*.deb)
 echo "== $deb"

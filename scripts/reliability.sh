@@ -10,19 +10,15 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-source "$ROOT/scripts/packages.sh"
+source "$ROOT/scripts/lib.sh"
 # It builds and tests everything the plain build does, the Linux backend included.
-bash "$ROOT/scripts/ensure-packages.sh" "${RELIABILITY_PACKAGES[@]}" \
-    "${LINUX_BUILD_PACKAGES[@]}" "${LINUX_TEST_PACKAGES[@]}"
+need_packages "${RELIABILITY_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" "${LINUX_TEST_PACKAGES[@]}"
 
 BUILD_DIR=${BUILD_DIR:-$ROOT/build-reliability}
-JOBS=${JOBS:-$(nproc)}
 FUZZ_RUNS=${FUZZ_RUNS:-3000000}
 SOAK_UPDATES=${SOAK_UPDATES:-36}
 
-CXX=clang++ cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTARNHOLM_SANITIZE=ON -DTARNHOLM_FUZZ=ON
-cmake --build "$BUILD_DIR" -j "$JOBS"
+CXX=clang++ configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNHOLM_SANITIZE=ON -DTARNHOLM_FUZZ=ON
 
 # Full stacks for leaks: Qt has no frame pointers, and the suppression
 # matches a frame deep inside the QApplication constructor.

@@ -6,45 +6,27 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/scripts/lib.sh"
 OUT=$(realpath -m "${1:-$ROOT/docs/window.png}")
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 PROGRAM=${PROGRAM:-tarnholm-demo}
-if [ "${SCREENSHOT_INSIDE_XVFB:-}" != 1 ]; then
-    source "$ROOT/scripts/packages.sh"
-    bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" "${SCREENSHOT_PACKAGES[@]}"
-    cmake -S "$ROOT" -B "$BUILD_DIR" >/dev/null
-    cmake --build "$BUILD_DIR" -j "${JOBS:-$(nproc)}" --target "$PROGRAM"
-    mkdir -p "$(dirname "$OUT")"
-fi
+TITLE="Ostrel Quorvia Camera Update Tool"
 
-# Runs inside the virtual display: start the demo from app/ (for "app.ico"),
-# wait for its window to be mapped, capture just that window, stop the demo.
-capture() {
-    local title="Ostrel Quorvia Camera Update Tool" id="" pid i
-    cd "$ROOT/app"
-    "$BUILD_DIR/$PROGRAM" &
-    pid=$!
-    for i in $(seq 1 100); do
-        id=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$title\":" 'index($0, t) { print $1; exit }')
-        [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' && break
-        id=""
-        kill -0 "$pid" 2>/dev/null || { echo "screenshot: $PROGRAM ended early" >&2; return 1; }
-        sleep 0.2
-    done
-    if [ -z "$id" ]; then
-        echo "screenshot: no window titled '$title' appeared" >&2
-        kill "$pid"; wait "$pid" || true
-        return 1
-    fi
-    sleep 1   # let the first paint finish
-    import -window "$id" "$OUT"
-    kill "$pid"
-    wait "$pid" 2>/dev/null || true
-}
-if [ "${SCREENSHOT_INSIDE_XVFB:-}" = 1 ]; then
-    capture
+if ! in_xvfb; then
+    need_packages "${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" "${SCREENSHOT_PACKAGES[@]}"
+    configure_and_build "$BUILD_DIR" -- "$PROGRAM" >/dev/null
+    mkdir -p "$(dirname "$OUT")"
+    BUILD_DIR="$BUILD_DIR" PROGRAM="$PROGRAM" rerun_under_xvfb 1024x768x24 "$0" "$OUT"
+    echo "saved $OUT ($(identify -format '%wx%h' "$OUT"))"
     exit
 fi
-SCREENSHOT_INSIDE_XVFB=1 BUILD_DIR="$BUILD_DIR" PROGRAM="$PROGRAM" \
-    xvfb-run -a -s "-screen 0 1024x768x24" bash "$ROOT/scripts/screenshot.sh" "$OUT"
-echo "saved $OUT ($(identify -format '%wx%h' "$OUT"))"
+
+# Inside the virtual display: start the program from app/ (for "app.ico"),
+# wait for its window, capture just that window, stop the program.
+cd "$ROOT/app"
+"$BUILD_DIR/$PROGRAM" &
+pid=$!
+trap 'kill "$pid" 2>/dev/null || true' EXIT
+id=$(wait_for_window "$TITLE" 20 "$pid")
+sleep 1   # let the first paint finish
+import -window "$id" "$OUT"

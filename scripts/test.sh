@@ -5,13 +5,11 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-source "$ROOT/scripts/packages.sh"
-bash "$ROOT/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" "${LINUX_TEST_PACKAGES[@]}"
+source "$ROOT/scripts/lib.sh"
+need_packages "${BUILD_PACKAGES[@]}" "${LINUX_BUILD_PACKAGES[@]}" "${LINUX_TEST_PACKAGES[@]}"
 
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
-JOBS=${JOBS:-$(nproc)}
-cmake -S "$ROOT" -B "$BUILD_DIR"
-cmake --build "$BUILD_DIR" -j "$JOBS"
+configure_and_build "$BUILD_DIR"
 # The tests open real windows; the offscreen platform needs no display.
 export QT_QPA_PLATFORM=offscreen
 cd "$BUILD_DIR"

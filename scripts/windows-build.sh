@@ -16,11 +16,10 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-source "$ROOT/scripts/packages.sh"
-bash "$ROOT/scripts/ensure-packages.sh" "${WINDOWS_BUILD_PACKAGES[@]}"
+source "$ROOT/scripts/lib.sh"
+need_packages "${WINDOWS_BUILD_PACKAGES[@]}"
 
 BUILD_DIR=${BUILD_DIR:-$ROOT/build-windows}
-JOBS=${JOBS:-$(nproc)}
 CACHE_ROOT=${XDG_CACHE_HOME:-$HOME/.cache}/tarnholm
 QT_SOURCE=${TARNHOLM_WIN_QT:-}
 if [ -z "$QT_SOURCE" ]; then
@@ -57,10 +56,9 @@ if [ ! -f "$QT_DIR/lib/cmake/Qt5/Qt5Config.cmake" ]; then
 fi
 
 echo "windows-build: Qt $QT_DIR"
-cmake -S "$ROOT" -B "$BUILD_DIR" \
+configure_and_build "$BUILD_DIR" \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_PREFIX_PATH="$QT_DIR" \
     -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
     -DCMAKE_CXX_FLAGS="$([ "${WERROR:-1}" = 0 ] || echo -Werror)"
-cmake --build "$BUILD_DIR" -j "$JOBS"

@@ -56,7 +56,8 @@ status=0
 for f in "${all_sources[@]}"; do
     [ -f "$f" ] || continue
     if ! printf '%s\n' "${compiled[@]}" "${skipped[@]}" | grep -qxF -- "$f"; then
-        echo "FAIL $f (not compiled by the Windows build nor listed in NOT_ON_WINDOWS; classify it in scripts/windows-compile-gate.sh)"
+        echo "FAIL $f (not compiled by the Windows build nor listed in NOT_ON_WINDOWS;" \
+             "classify it in scripts/windows-compile-gate.sh)"
         status=1
     fi
 done
@@ -89,7 +90,8 @@ for h in "${win_headers[@]}"; do
     fi
 done
 
-echo "windows-compile-gate: ${#all_sources[@]} sources, ${#compiled[@]} compiled for Windows, ${#skipped[@]} left out, ${#win_headers[@]} headers alone"
+echo "windows-compile-gate: ${#all_sources[@]} sources, ${#compiled[@]} compiled for Windows," \
+     "${#skipped[@]} left out, ${#win_headers[@]} headers alone"
 if [ $status -ne 0 ]; then
     echo "windows-compile-gate: FAILED"
 else

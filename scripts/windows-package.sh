@@ -15,13 +15,12 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/scripts/lib.sh"
 BUILD_DIR=${BUILD_DIR:-$ROOT/build-windows}
 TITLE="Ostrel Quorvia Camera Update Tool"
 
-if [ -z "${WINDOWS_PACKAGE_IN_XVFB:-}" ]; then
-    source "$ROOT/scripts/packages.sh"
-    bash "$ROOT/scripts/ensure-packages.sh" "${WINDOWS_BUILD_PACKAGES[@]}" \
-        "${WINDOWS_TEST_PACKAGES[@]}" "${WINDOWS_PACKAGE_PACKAGES[@]}"
+if ! in_xvfb; then
+    need_packages "${WINDOWS_BUILD_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}" "${WINDOWS_PACKAGE_PACKAGES[@]}"
     cmake --build "$BUILD_DIR" --target tarnholm tst_win_setup
     rm -rf "$BUILD_DIR"/tarnholm-*-win64.zip "$BUILD_DIR"/tarnholm-*-win64-setup.exe "$BUILD_DIR/setup-older"
     (cd "$BUILD_DIR" && cpack -G ZIP >/dev/null && cpack -G NSIS >/dev/null)
@@ -32,8 +31,8 @@ if [ -z "${WINDOWS_PACKAGE_IN_XVFB:-}" ]; then
         -D CPACK_PACKAGE_VERSION_PATCH=0 -D CPACK_PACKAGE_FILE_NAME=tarnholm-0.0.0-win64 >/dev/null)
     rm -rf "$BUILD_DIR/setup-older/_CPack_Packages"
     ls "$BUILD_DIR"/tarnholm-*-win64-setup.exe "$BUILD_DIR"/setup-older/tarnholm-0.0.0-win64-setup.exe >/dev/null
-    export WINDOWS_PACKAGE_IN_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" "$@"
+    rerun_under_xvfb 1024x768x24 "${BASH_SOURCE[0]}" "$@"
+    exit
 fi
 
 zip=$(ls "$BUILD_DIR"/tarnholm-*-win64.zip)
@@ -41,8 +40,6 @@ echo "windows-package: $zip"
 unzip -l "$zip" | sed -n '4,$p' | grep -v -- '---' | sed 's/^/    /'
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tarnholm-package.XXXXXX")
-export WINEPREFIX=$WORK/prefix WINEDEBUG=-all
-WINE=/usr/lib/wine/wine64
 cleanup() { wineserver -k >/dev/null 2>&1; rm -rf "$WORK"; }
 trap cleanup EXIT
 unzip -q "$zip" -d "$WORK"
@@ -54,7 +51,10 @@ done
 # Only DLLs every Windows has: no C++ runtime, no Qt.
 imports=$(x86_64-w64-mingw32-objdump -p "$dir/tarnholm.exe" | sed -n 's/^\tDLL Name: //p')
 echo "windows-package: tarnholm.exe imports $(echo $imports)"
-foreign=$(echo "$imports" | grep -viE '^(advapi32|dwmapi|gdi32|imm32|kernel32|msvcrt|netapi32|ole32|oleaut32|shell32|user32|userenv|uxtheme|version|winmm|ws2_32|wtsapi32|comdlg32|setupapi|cfgmgr32|shlwapi|winspool\.drv|crypt32|mpr|rpcrt4|dwrite|d2d1|d3d9|d3d11|dxgi|opengl32)(\.dll)?$' || true)
+system_dlls='advapi32|dwmapi|gdi32|imm32|kernel32|msvcrt|netapi32|ole32|oleaut32|shell32|user32|userenv|uxtheme'
+system_dlls+='|version|winmm|ws2_32|wtsapi32|comdlg32|setupapi|cfgmgr32|shlwapi|winspool\.drv|crypt32|mpr|rpcrt4'
+system_dlls+='|dwrite|d2d1|d3d9|d3d11|dxgi|opengl32'
+foreign=$(echo "$imports" | grep -viE "^($system_dlls)(\.dll)?\$" || true)
 if [ -n "$foreign" ]; then
     echo "windows-package: tarnholm.exe needs DLLs a plain Windows lacks: $foreign" >&2
     exit 1
@@ -62,10 +62,9 @@ fi
 
 echo "windows-package: $(ls "$BUILD_DIR"/tarnholm-*-win64-setup.exe)"
 # The setup's own test, in a wine prefix of its own (it prints its totals).
-WINDOWS_TEST_IN_XVFB=1 bash "$ROOT/scripts/windows-test.sh" setup
+bash "$ROOT/scripts/windows-test.sh" setup
 
-"$WINE" wineboot -i >/dev/null 2>&1
-wineserver -w
+new_wine_prefix "$WORK/prefix"
 setup=$(ls "$BUILD_DIR"/tarnholm-*-win64-setup.exe)
 (cd "$(dirname "$setup")" && "$WINE" "$(basename "$setup")" /S) >/dev/null 2>&1
 installed="$WINEPREFIX/drive_c/Program Files/Tarnholm"
@@ -77,19 +76,11 @@ done
 # own, so that the window has a frame with its title and icon.
 "$WINE" explorer /desktop=Tarnholm,640x464 start \
     "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\$TITLE.lnk" >/dev/null 2>&1 &
-shown=""
-for _ in $(seq 1 120); do
-    if xwininfo -root -tree 2>/dev/null | grep -qF "\"$TITLE\""; then shown=1; break; fi
-    sleep 0.5
-done
-if [ -z "$shown" ]; then
-    echo "windows-package: no window titled \"$TITLE\" appeared" >&2
-    exit 1
-fi
+wait_for_window "$TITLE" 60 >/dev/null
 echo "windows-package: the installed program, started from its shortcut, shows \"$TITLE\""
 if [ -n "${SCREENSHOT:-}" ]; then
     sleep 2   # let it paint
-    id=$(xwininfo -root -tree | grep -F '"Tarnholm - Wine desktop"' | head -n 1 | awk '{print $1}')
+    id=$(window_id "Tarnholm - Wine desktop")
     import -window "$id" "$SCREENSHOT"
     echo "windows-package: saved $SCREENSHOT"
 fi
@@ -97,10 +88,10 @@ fi
 # sees only the windows of its own desktop, so it runs on the program's.
 "$WINE" explorer /desktop=Tarnholm taskkill /im tarnholm.exe >/dev/null 2>&1
 for _ in $(seq 1 60); do
-    xwininfo -root -tree 2>/dev/null | grep -qF "\"$TITLE\"" || break
+    [ -n "$(window_id "$TITLE")" ] || break
     sleep 0.5
 done
-if xwininfo -root -tree 2>/dev/null | grep -qF "\"$TITLE\""; then
+if [ -n "$(window_id "$TITLE")" ]; then
     echo "windows-package: tarnholm.exe did not close" >&2
     exit 1
 fi

@@ -17,30 +17,24 @@
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/scripts/lib.sh"
 BUILD_DIR=${BUILD_DIR:-$ROOT/build-windows}
 
-if [ -z "${WINDOWS_TEST_IN_XVFB:-}" ]; then
-    source "$ROOT/scripts/packages.sh"
-    bash "$ROOT/scripts/ensure-packages.sh" "${WINDOWS_TEST_PACKAGES[@]}" || exit 2
+if ! in_xvfb; then
+    need_packages "${WINDOWS_TEST_PACKAGES[@]}" || exit 2
     # One virtual display for the whole run; offscreen programs ignore it.
-    export WINDOWS_TEST_IN_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "${BASH_SOURCE[0]}" "$@"
+    rerun_under_xvfb 1280x1024x24 "${BASH_SOURCE[0]}" "$@"
+    exit
 fi
 
-WINE=/usr/lib/wine/wine64   # the `wine` wrapper looks for a 32-bit loader
-export WINEDEBUG=-all
-export WINEPREFIX
-WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tarnholm-wine.XXXXXX")
 RESULTS=$(mktemp -d "${TMPDIR:-/tmp}/tarnholm-results.XXXXXX")
+new_wine_prefix
 cleanup() {
     wineserver -k >/dev/null 2>&1
     [ -n "${KEEP_PREFIX:-}" ] && echo "windows-test: wine prefix kept in $WINEPREFIX" || rm -rf "$WINEPREFIX"
     rm -rf "$RESULTS"
 }
 trap cleanup EXIT
-
-"$WINE" wineboot -i >/dev/null 2>&1
-wineserver -w
 # Drive T: is a plain folder, for the worker's copy through a drive letter.
 # Wine reads its drive mappings when it starts, so before any program.
 mkdir -p "$RESULTS/drive-t"
@@ -101,5 +95,6 @@ run() {   # program, platform, its source
 for exe in "${neutral[@]}"; do run "$exe" offscreen "$ROOT/tests/$(basename "$exe" .exe).cpp"; done
 for exe in "${native[@]}"; do run "$exe" windows "$ROOT/tests/$native_dir/$(basename "$exe" .exe).cpp"; done
 
-echo "windows-test: $passed passed, $failed failed, $skipped skipped in $programs programs under wine$([ $silent -eq 0 ] || echo ", $silent reported nothing")"
+nothing=$([ $silent -eq 0 ] || echo ", $silent reported nothing")
+echo "windows-test: $passed passed, $failed failed, $skipped skipped in $programs programs under wine$nothing"
 exit $status
