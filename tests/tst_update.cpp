@@ -342,7 +342,6 @@ private slots:
         const QStringList one{"2.1.15"}, two{"2.1.15", "2.0.3"};
         const QStringList eleven = QVector<QString>(11, "2.1.15").toList();
         const QStringList success{"Info: Update Successful"}, unchanged{"Info: Firmware Version Unchanged"};
-        const QStringList lost{"Error: Transfer Failed", "Error: Write Firmware File Error"};
         const QString untouched("fw.bin (5)");
         QTest::newRow("stick plugged in while the drive is awaited")
             << Crowd{one, 1, true, "newer", {{DriveAwaited, PlugStick}}} << success << untouched << 1;
@@ -356,8 +355,6 @@ private slots:
         QTest::newRow("webcam unplugged during the copy")
             << Crowd{one, 1, true, "newer", {{BeforeClick, PlugWebcam}, {DuringCopy, PullWebcam}}} << success
             << "" << 0;
-        QTest::newRow("the camera's own drive pulled during the copy")
-            << Crowd{one, 1, true, "newer", {}, Fault::DriveLeavesDuringCopy} << lost << "" << 0;
         QTest::newRow("a storm of sticks and webcams while the camera reboots")
             << Crowd{one, 1, true, "newer", {{Rebooting, PlugStick}, {Rebooting, PlugWebcam},
                      {Rebooting, PlugStick}, {Rebooting, PullWebcam}, {Rebooting, PlugWebcam}}}
