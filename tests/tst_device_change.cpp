@@ -41,6 +41,22 @@ QString decoded(quintptr wParam, const QByteArray &record)
         .arg(e.plainVolume() ? "plain" : "-").arg(e.unitMask, 0, 16).arg(e.interfaceName);
 }
 
+// One device event as the window receives it.
+enum Step {
+    UsbE, SataF, UsbG, UsbH, UsbEThirdOpenUpdateAt1500, MountPoint, MediaRecord, NetRecord, NoDriveRecord,
+    Webcam, OstrelCamera, RemoveE, RemoveF, RemoveOtherMountPoint, RemoveMountPoint, RemoveCamera
+};
+using Steps = QVector<Step>;
+// What the window made of the steps: bus-check waits, stages, the bar (reset to 0 of 0-100
+// or as it was, 30 of 0-50), the log, the boxes and the debug trace.
+struct Outcome {
+    QVector<int> waits;
+    int updateStage, upgradeStage;
+    bool barReset;
+    QString log, boxes;
+    QStringList trace;
+};
+
 // A window on a simulated machine, cut off from the worker (the copy is tested elsewhere).
 struct Rig {
     SimFixture sim;
@@ -52,7 +68,6 @@ struct Rig {
     QVector<QPair<QString, QString>> aliases{{kCamera, "<dev>"}, {kGuid, "GUID"},
         {"USB_Arrived and The USBDisk is: ", "arrived "}, {"This is a usb mass storage", "usb"},
         {"This is not a usb mass storage", "not usb"}};
-
     int mounted = -1;
 
     Rig()
@@ -80,71 +95,50 @@ struct Rig {
         w.ui.progressBar->setRange(0, 50);
         w.ui.progressBar->setValue(30);
     }
-    // Plays the steps; returns what the operator saw and the trace, unchanged parts left out.
-    QString run(const QString &script)
+    QString plain(QString text) const
     {
-        for (const QString &step : script.split(", ")) {
-            play(step);
-            QCoreApplication::processEvents();
-        }
-        QCoreApplication::processEvents();
-        QStringList trace = debug.lines(), waits;
-        for (const sim::VirtualClock::Sleep &sleep : sim.clock.sleeps())
-            waits << QString::number(sleep.ms);
-        const QProgressBar *bar = w.ui.progressBar;
-        QStringList lines{"waits [" + waits.join(", ") + "]",
-                          QString("stages %1/%2").arg(w.updateStage).arg(g_upgradeStage.load()),
-                          QString("bar %1 of %2-%3").arg(bar->value()).arg(bar->minimum())
-                              .arg(bar->maximum()), "log [" + w.ui.EditInfo->toPlainText() + "]"};
-        lines << boxLines(closer.boxes).split('\n', Qt::SkipEmptyParts)
-              << trace.replaceInStrings(QRegularExpression("^$"), "-").join(", ");
-        for (const char *unchanged : {"waits []", "bar 30 of 0-50", "log []"})
-            lines.removeAll(unchanged);
-        QString text = lines.join('\n');
         for (const auto &alias : aliases)
             text.replace(alias.first, alias.second);
         return text.replace(QRegularExpression("\\d\\d:\\d\\d:\\d\\d"), "hh:mm:ss");
     }
-    // Plays one step of a script: "stage:1" sets updateStage, "upgrade:4" g_upgradeStage;
-    // "E7" volume E arrives on bus 7 (USB; 11 is SATA), "E7x2" its first two opens fail,
-    // "mount" a USB volume known by its mount point, "media"/"net" records with that
-    // flag, "none" one naming no drive, "cam" a webcam arrives, "ostrel" a camera named
-    // as the updated one, "-E"/"-mount" (/media/camera)/"-mounted" (the one plugged by
-    // "mount")/"-cam" removals, "stage1@1500" the update starting while the bus check waits.
-    void play(const QString &step)
+    void play(Step step)
     {
-        sim::SimDeviceSpec webcam, ostrel; // any capture device counts, not only the camera
-        webcam.friendlyName = "Integrated Webcam";
-        ostrel.friendlyName = "Ostrel Camera";
-        if (step.startsWith("stage:"))
-            w.updateStage = step.mid(6).toInt();
-        else if (step.startsWith("upgrade:"))
-            g_upgradeStage = step.mid(8).toInt();
-        else if (step == "stage1@1500")
+        sim::SimDeviceSpec camera; // any capture device counts, not only the camera
+        camera.friendlyName = step == Webcam ? "Integrated Webcam" : "Ostrel Camera";
+        const auto letter = [this](QChar l, int bus, int failingOpens = 0) {
+            devices.plugVolume({l, bus, failingOpens}, sim::SimDevices::ByLetter);
+        };
+        switch (step) {
+        case UsbE: return letter('E', 7);
+        case SataF: return letter('F', 11);
+        case UsbG: return letter('G', 7);
+        case UsbH: return letter('H', 7);
+        case UsbEThirdOpenUpdateAt1500:
             sim.clock.schedule(1500, [this]() { w.updateStage = 1; });
-        else if (step == "mount")
-            aliases.prepend({sim.world.volumes.directory(mounted = devices.plugVolume({})), "<dir>"});
-        else if (step.startsWith("-") && step.size() == 2 && step[1].isUpper())
-            devices.announceVolume(Event::RemoveComplete, sim::SimDevices::maskOf(step[1]));
-        else if (step[0].isUpper())
-            devices.plugVolume({step[0], step.mid(1).section('x', 0, 0).toInt(),
-                                step.section('x', 1).toInt()}, sim::SimDevices::ByLetter);
-        else if (step == "cam" || step == "ostrel")
-            aliases.prepend({devices.captureInterfaceName(devices.plugCapture(
-                                 step == "cam" ? webcam : ostrel)), "<dev>"});
-        else if (step == "-mounted")
-            devices.unplugVolume(mounted);
-        else if (step == "-cam")
-            devices.announceInterface(Event::RemoveComplete, kCamera);
-        else if (step == "-mount")
-            devices.announceMountPoint(Event::RemoveComplete, "/media/camera");
-        else // a record for volume E (or none), flags as the OS sets them
-            devices.announceVolume(Event::Arrival, step == "none" ? 0 : 0x10,
-                                   step == "media" ? 1 : step == "net" ? 2 : 0);
+            return letter('E', 7, 2);
+        case MountPoint:
+            mounted = devices.plugVolume({});
+            return aliases.prepend({sim.world.volumes.directory(mounted), "<dir>"});
+        case MediaRecord: case NetRecord: case NoDriveRecord: // volume E (or none), flags as the OS sets them
+            return devices.announceVolume(Event::Arrival, step == NoDriveRecord ? 0 : 0x10,
+                                          step == MediaRecord ? 1 : step == NetRecord ? 2 : 0);
+        case Webcam: case OstrelCamera:
+            return aliases.prepend({devices.captureInterfaceName(devices.plugCapture(camera)), "<dev>"});
+        case RemoveE: case RemoveF:
+            return devices.announceVolume(Event::RemoveComplete,
+                                          sim::SimDevices::maskOf(step == RemoveE ? 'E' : 'F'));
+        case RemoveOtherMountPoint:
+            return devices.announceMountPoint(Event::RemoveComplete, "/media/camera");
+        case RemoveMountPoint: devices.unplugVolume(mounted); return;
+        case RemoveCamera: return devices.announceInterface(Event::RemoveComplete, kCamera);
+        }
     }
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Steps)
+Q_DECLARE_METATYPE(Outcome)
 
 class DeviceChange : public QObject {
     Q_OBJECT
@@ -231,23 +225,24 @@ private slots:
     }
 
     // Drive E on a bus, opened after some failures (-1: never), its query failing with an
-    // error: "usb?, opens (of E), one-second waits, closes | boxes". Drive D must stay
-    // unopened; the box shows the last failed open's code.
+    // error. Drive D must stay unopened; the box shows the last failed open's code.
     void busCheck_data()
     {
         QTest::addColumn<int>("failingOpens");
         QTest::addColumn<quint32>("queryError");
         QTest::addColumn<int>("busType");
-        QTest::addColumn<QString>("seen");
-        const QString box(" | Error: %1 [information, OK, on TarnholmClass]\n");
-        QTest::newRow("third attempt, SD bus")
-            << 2 << 0u << 12 << "usb 0, opens 3 (3), waits 2, closes 1 | ";
-        QTest::newRow("opens on last attempt")
-            << 10 << 0u << 7 << "usb 1, opens 11 (11), waits 10, closes 1 | ";
-        QTest::newRow("never opens") << -1 << 0u << 7 << "usb 0, opens 11 (11), waits 10, closes 0"
-            + box.arg("CreateFile error. Error code(2), Path[\\\\.\\E:]");
-        QTest::newRow("query fails") << 0 << 1u << 7 << "usb 0, opens 1 (1), waits 0, closes 1"
-            + box.arg("DeviceIoControl error. Error code : 1");
+        QTest::addColumn<bool>("usb");
+        QTest::addColumn<int>("opens");
+        QTest::addColumn<int>("waits"); // of one second each
+        QTest::addColumn<int>("closes");
+        QTest::addColumn<QString>("box");
+        const QString box("Error: %1 [information, OK, on TarnholmClass]\n");
+        QTest::newRow("third attempt, SD bus") << 2 << 0u << 12 << false << 3 << 2 << 1 << "";
+        QTest::newRow("opens on last attempt") << 10 << 0u << 7 << true << 11 << 10 << 1 << "";
+        QTest::newRow("never opens") << -1 << 0u << 7 << false << 11 << 10 << 0
+            << box.arg("CreateFile error. Error code(2), Path[\\\\.\\E:]");
+        QTest::newRow("query fails") << 0 << 1u << 7 << false << 1 << 0 << 1
+            << box.arg("DeviceIoControl error. Error code : 1");
     }
     void busCheck()
     {
@@ -261,73 +256,107 @@ private slots:
         volumes.mount(sim::SimVolumeSpec{QLatin1Char('E'), busType, qMax(failingOpens, 0),
                                          failingOpens < 0, QVector<quint32>(10, 21) << 2, queryError});
         BoxCloser closer;
-        const bool usb = w.IsUsbMassStorage(QLatin1Char('E'));
-        int waits = 0;   // of one second each
+        QTEST(w.IsUsbMassStorage(QLatin1Char('E')), "usb");
+        int waits = 0;
         for (const auto &s : sim.clock.sleeps())
             waits += s.ms == 1000 ? 1 : 1000;
-        QTEST(QString("usb %1, opens %2 (%3), waits %4, closes %5 | ").arg(usb)
-                  .arg(volumes.openCalls()).arg(volumes.openCalls("\\\\.\\E:")).arg(waits)
-                  .arg(volumes.closeCalls()) + boxLines(closer.boxes), "seen");
+        QTEST(volumes.openCalls("\\\\.\\E:"), "opens");
+        QCOMPARE(volumes.openCalls(), volumes.openCalls("\\\\.\\E:"));
+        QTEST(waits, "waits");
+        QTEST(volumes.closeCalls(), "closes");
+        QTEST(boxLines(closer.boxes), "box");
     }
 
-    // Scripts as Rig::play reads them. Outcome "stages 2/0": updateStage 2, g_upgradeStage 0.
+    // updateStage set first, g_upgradeStage just before the last step.
     void events_data()
     {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("outcome");
-        auto row = [](const QString &name, const QString &script, const QString &outcome) {
-            QTest::newRow(qPrintable(name)) << script << outcome;
+        QTest::addColumn<int>("stage");
+        QTest::addColumn<int>("upgrade");
+        QTest::addColumn<Steps>("steps");
+        QTest::addColumn<Outcome>("want");
+        const auto arrived = [](const QString &drive, bool usb) {
+            return QStringList{"arrived " + drive, usb ? "usb" : "not usb", "-", "GUID"};
         };
-        const QString usb = "arrived %1, usb, -, GUID", sata = "arrived F, not usb, -, GUID, ";
-        const QString copied = "waits [%1]\nstages 2/0\nbar 0 of 0-100\n"
-                               "log [Write file to %2, hh:mm:ss]\n"
-                               "%4arrived %2, usb, [job <snapshot> > %3], -, GUID";
+        // The drive awaited arrives: its letter or directory in the log, the job on its root.
+        const auto copied = [](const QString &drive, const QString &root, QVector<int> waits, int upgrade) {
+            return Outcome{waits, 2, upgrade, true, "Write file to " + drive + ", hh:mm:ss", "",
+                           {"arrived " + drive, "usb", "[job <snapshot> > " + root + "]", "-", "GUID"}};
+        };
         const QString dir = "<dir>" + QString(QDir::separator());
-        row("USB while idle", "E7", "stages 0/0\n" + usb.arg("E"));
-        row("USB awaited", "stage:1, E7", copied.arg("1000", "E", "E:\\", ""));
-        row("SATA, then two USB", "stage:1, F11, G7, H7",
-            copied.arg("1000, 1000", "G", "G:\\", sata) + ", " + usb.arg("H"));
-        row("update starts during the check", "stage1@1500, E7x2",
-            copied.arg("1000, 1000", "E", "E:\\", ""));
-        row("mount point", "stage:1, mount", copied.arg("1000", "<dir>", dir, ""));
-        for (const char *ignored : {"media", "net", "none"})
-            row(ignored, QString("stage:1, ") + ignored, "stages 1/0\n-, GUID");
+        QTest::newRow("USB while idle") << 0 << 0 << Steps{UsbE}
+                                        << Outcome{{}, 0, 0, false, "", "", arrived("E", true)};
+        QTest::newRow("USB awaited") << 1 << 0 << Steps{UsbE} << copied("E", "E:\\", {1000}, 0);
+        Outcome sataFirst = copied("G", "G:\\", {1000, 1000}, 0);
+        sataFirst.trace = arrived("F", false) + sataFirst.trace + arrived("H", true);
+        QTest::newRow("SATA, then two USB") << 1 << 0 << Steps{SataF, UsbG, UsbH} << sataFirst;
+        QTest::newRow("update starts during the check")
+            << 0 << 0 << Steps{UsbEThirdOpenUpdateAt1500} << copied("E", "E:\\", {1000, 1000}, 0);
+        QTest::newRow("mount point") << 1 << 0 << Steps{MountPoint} << copied("<dir>", dir, {1000}, 0);
+        for (const auto &ignored : {qMakePair(QString("media"), MediaRecord), qMakePair(QString("net"), NetRecord),
+                                    qMakePair(QString("none"), NoDriveRecord)})
+            QTest::newRow(qPrintable(ignored.first)) << 1 << 0 << Steps{ignored.second}
+                                         << Outcome{{}, 1, 0, false, "", "", {"-", "GUID"}};
         // Another capture device only refreshes the list; the wait ends once the
         // list holds the updated camera, refreshed before the worker may go on (4 -> 5).
-        const QString webcamIn = "stages 0/%1\nlog [USB Camera Device insert]\n<dev>, GUID, "
-                                 "USB Camera Device insert , [refresh at %1, 0 boxes, log []]";
+        const QString in = "USB Camera Device insert", out = "USB Camera Device Remove!";
         for (const int upgrade : {4, 0, 3}) // awaited after the copy, no update, drive still there
-            row(QString("webcam at %1").arg(upgrade), QString("upgrade:%1, cam").arg(upgrade),
-                webcamIn.arg(upgrade));
-        row("camera of that name at 4", "upgrade:4, ostrel", "stages 0/5\nlog [USB Camera Device insert]\n"
-            "<dev>, GUID, USB Camera Device insert , [refresh at 4, 0 boxes, log []]");
+            QTest::addRow("webcam at %d", upgrade) << 0 << upgrade << Steps{Webcam}
+                << Outcome{{}, 0, upgrade, false, in, "",
+                           {"<dev>", "GUID", in + " ", QString("[refresh at %1, 0 boxes, log []]").arg(upgrade)}};
+        QTest::newRow("camera of that name at 4") << 0 << 4 << Steps{OstrelCamera} << Outcome{{}, 0, 5,
+            false, in, "", {"<dev>", "GUID", in + " ", "[refresh at 4, 0 boxes, log []]"}};
         // Only the update's own drive leaving breaks the copy.
         const QString box = "Error: Transfer Failed [information, OK, on TarnholmClass]\n";
-        const QString ownE = copied.arg("1000", "E", "E:\\", "").replace("stages 2/0", "stages 2/%1")
-            + ", Device remove, USB_Removed, -, GUID";
-        const QString volumeOut = "stages 0/%1\n%2Device remove, USB_Removed, -, GUID";
-        row("other mount point out at 2", "upgrade:2, -mount", volumeOut.arg(2).arg(""));
-        row("own mount point out at 2", "stage:1, mount, upgrade:2, -mounted",
-            copied.arg("1000", "<dir>", dir, "").replace("stages 2/0", "stages 2/2")
-                    .replace("]\narrived", "]\n" + box + "arrived")
-                + ", Device remove, USB_Removed, -, GUID");
-        for (const int upgrade : {2, 3, 4}) // copying, copy done, drive gone
-            row(QString("own volume out at %1").arg(upgrade),
-                QString("stage:1, E7, upgrade:%1, -E").arg(upgrade),
-                ownE.arg(upgrade).replace("]\narrived", upgrade == 2 ? "]\n" + box + "arrived" : "]\narrived"));
-        row("other volume out at 2", "stage:1, E7, upgrade:2, -F", ownE.arg(2));
-        const QString cameraOut = "stages 0/%1\nlog [USB Camera Device Remove!]\nDevice remove, "
-                                  "<dev>, GUID, USB Camera Device Remove!, "
-                                  "[refresh at %1, 0 boxes, log [USB Camera Device Remove!]]";
+        const QStringList removed{"Device remove", "USB_Removed", "-", "GUID"};
+        QTest::newRow("other mount point out at 2") << 0 << 2 << Steps{RemoveOtherMountPoint}
+                                                    << Outcome{{}, 0, 2, false, "", "", removed};
+        Outcome own = copied("<dir>", dir, {1000}, 2);
+        own.boxes = box, own.trace += removed;
+        QTest::newRow("own mount point out at 2") << 1 << 2 << Steps{MountPoint, RemoveMountPoint} << own;
+        for (const int upgrade : {2, 3, 4}) { // copying, copy done, drive gone
+            own = copied("E", "E:\\", {1000}, upgrade);
+            own.boxes = upgrade == 2 ? box : "", own.trace += removed;
+            QTest::addRow("own volume out at %d", upgrade) << 1 << upgrade << Steps{UsbE, RemoveE} << own;
+        }
+        own = copied("E", "E:\\", {1000}, 2);
+        own.trace += removed;
+        QTest::newRow("other volume out at 2") << 1 << 2 << Steps{UsbE, RemoveF} << own;
         // While the copy runs the camera is a drive: a capture device leaving is another.
         for (const int upgrade : {2, 4})
-            row(QString("camera out at %1").arg(upgrade), QString("upgrade:%1, -cam").arg(upgrade),
-                cameraOut.arg(upgrade));
+            QTest::addRow("camera out at %d", upgrade) << 0 << upgrade << Steps{RemoveCamera}
+                << Outcome{{}, 0, upgrade, false, out, "", {"Device remove", "<dev>", "GUID", out,
+                           QString("[refresh at %1, 0 boxes, log [%2]]").arg(upgrade).arg(out)}};
     }
     void events()
     {
-        QFETCH(QString, script);
-        QTEST(Rig().run(script), "outcome");
+        QFETCH(int, stage);
+        QFETCH(int, upgrade);
+        QFETCH(Steps, steps);
+        QFETCH(Outcome, want);
+        Rig rig;
+        rig.w.updateStage = stage;
+        for (int i = 0; i < steps.size(); ++i) {
+            if (i == steps.size() - 1)
+                g_upgradeStage = upgrade;
+            rig.play(steps[i]);
+            QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
+        QVector<int> waits;
+        for (const sim::VirtualClock::Sleep &sleep : rig.sim.clock.sleeps())
+            waits << int(sleep.ms);
+        QStringList trace;
+        for (const QString &line : rig.debug.lines())
+            trace << (line.isEmpty() ? "-" : rig.plain(line));
+        const QProgressBar *bar = rig.w.ui.progressBar;
+        QCOMPARE(waits, want.waits);
+        QCOMPARE(rig.w.updateStage, want.updateStage);
+        QCOMPARE(g_upgradeStage.load(), want.upgradeStage);
+        QCOMPARE(bar->value(), want.barReset ? 0 : 30);
+        QCOMPARE(bar->maximum(), want.barReset ? 100 : 50);
+        QCOMPARE(rig.plain(rig.w.ui.EditInfo->toPlainText()), want.log);
+        QCOMPARE(rig.plain(boxLines(rig.closer.boxes)), want.boxes);
+        QCOMPARE(trace, want.trace);
     }
 };
 

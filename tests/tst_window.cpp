@@ -1,6 +1,5 @@
-// The main window: its form as the operator meets it (widgets, texts, size limits,
-// focus order), its life (start-up, subscription, icon, worker thread, closing), and
-// the cameras it lists and what their version blocks show and decide after an update.
+// The main window: its texts, its life (start-up, subscription, icon, worker thread,
+// closing), and the cameras it lists and what their version blocks show and decide after an update.
 #include "app/tarnholm.h"
 #include "app/worker.h"
 #include "support/sim_fixture.h"
@@ -62,77 +61,20 @@ class Window : public QObject {
 private slots:
     void initTestCase() { qRegisterMetaType<fw_info>("fw_info"); }
 
-    // One line per object: class, parent, text (a text pane's plain text) and style sheet.
-    void objects_data()
-    {
-        QTest::addColumn<QString>("seen");
-        const QString f10 = QStringLiteral("font: 10pt \"微软雅黑\";");
-        const QString f14 = QStringLiteral("font: 75 14pt \"微软雅黑\";");
-        auto row = [](const char *name, const char *cls, const char *parent,
-                      const QString &style = {}, const char *text = "") {
-            QTest::newRow(name) << QString("%1 in %2 [%3] {%4}").arg(cls, parent, text, style);
-        };
-        row("centralWidget", "QWidget", "TarnholmClass");
-        row("gridLayout_3", "QGridLayout", "centralWidget");
-        row("horizontalLayout", "QHBoxLayout", "gridLayout_3");
-        row("BtnFwFile", "QPushButton", "centralWidget", f10, "Firmware");
-        row("EditFwFile", "QLineEdit", "centralWidget", f10);
-        row("gridLayout_2", "QGridLayout", "gridLayout_3");
-        row("DeviceInfo", "QTextEdit", "centralWidget", f10);
-        row("pBtnDeviceInfo", "QPushButton", "centralWidget", f10, "Version");
-        row("gridLayout", "QGridLayout", "gridLayout_3");
-        row("horizontalLayout_3", "QHBoxLayout", "gridLayout");
-        row("BtnLoadFw", "QPushButton", "centralWidget", f14, "Update");
-        row("progressBar", "QProgressBar", "centralWidget", f14 + "\ncolor: rgb(0, 0, 0);", "0%");
-        row("EditInfo", "QTextEdit", "centralWidget");
-        row("label", "QLabel", "centralWidget", f10, "Device List");
-        row("DeviceList", "QComboBox", "centralWidget", f10);
-        row("menuBar", "QMenuBar", "TarnholmClass");
-    }
-    void objects()
-    {
-        SimFixture sim;
-        Tarnholm w;
-        const QList<QObject *> found = w.findChildren<QObject *>(QTest::currentDataTag());
-        QCOMPARE(found.size(), 1);
-        const QObject *o = found[0];
-        auto *edit = qobject_cast<const QTextEdit *>(o);
-        QTEST(QString("%1 in %2 [%3] {%4}").arg(o->metaObject()->className(), o->parent()->objectName(),
-                                                edit ? edit->toPlainText() : o->property("text").toString(),
-                                                o->property("styleSheet").toString()), "seen");
-    }
-
+    // The texts the operator reads; panes that take no typing.
     void window()
     {
         SimFixture sim;
         Tarnholm w;
-        QCOMPARE(QString("%1, %2x%3, %4 items shown").arg(w.windowTitle()).arg(w.width())
-                     .arg(w.height()).arg(w.ui.DeviceList->maxVisibleItems()),
-                 QString("Ostrel Quorvia Camera Update Tool, 618x424, 10 items shown"));
-        QStringList focus;
-        const QStringList order = {"EditFwFile", "pBtnDeviceInfo", "BtnLoadFw", "BtnFwFile",
-                                   "DeviceInfo", "EditInfo", "DeviceList"};
-        QWidget *next = w.ui.EditFwFile;
-        for (int i = 0; i < 100 && focus.size() < order.size(); ++i, next = next->nextInFocusChain())
-            if (order.contains(next->objectName()) && (next->focusPolicy() & Qt::TabFocus))
-                focus << next->objectName();
-        QCOMPARE(focus, order);
+        QCOMPARE(QStringList({w.windowTitle(), w.ui.BtnFwFile->text(), w.ui.pBtnDeviceInfo->text(),
+                              w.ui.BtnLoadFw->text(), w.ui.label->text()}),
+                 QStringList({"Ostrel Quorvia Camera Update Tool", "Firmware", "Version", "Update",
+                              "Device List"}));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         for (QTextEdit *pane : {w.ui.DeviceInfo, w.ui.EditInfo}) {
             QTest::keyClicks(pane, QStringLiteral("typed"));
             QCOMPARE(pane->toPlainText(), QString());
-            // The panes show the window behind them in every colour group.
-            for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-                QCOMPARE(pane->palette().brush(group, QPalette::Base).color(), QColor(0, 0, 0, 0));
-        }
-        // Resizing never makes DeviceInfo taller than 73 px or label wider than 100 px.
-        for (const QSize size : {QSize(618, 424), QSize(1800, 1200), QSize(2400, 260), QSize(260, 1400)}) {
-            w.resize(size);
-            w.ui.centralWidget->layout()->activate();
-            QCOMPARE(w.size(), size.expandedTo(w.minimumSizeHint()));
-            QVERIFY2(w.ui.DeviceInfo->height() <= 73 && w.ui.label->width() <= 100,
-                     qPrintable(QString("at %1x%2").arg(size.width()).arg(size.height())));
         }
     }
 

@@ -27,6 +27,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <sys/stat.h>
@@ -71,14 +73,9 @@ bool writable(int flags) { return (flags & O_ACCMODE) != O_RDONLY; }
 
 std::vector<char> readAll(const std::string &path, bool *ok)
 {
-    std::vector<char> bytes;
-    FILE *f = std::fopen(path.c_str(), "rb");
-    *ok = f != nullptr;
-    for (int c; f && (c = std::fgetc(f)) != EOF;)
-        bytes.push_back(char(c));
-    if (f)
-        std::fclose(f);
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    *ok = bool(in);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string verdict()
@@ -112,7 +109,7 @@ void *drive_init(struct fuse_conn_info *conn, struct fuse_config *cfg)
 
 int drive_getattr(const char *path, struct stat *st, struct fuse_file_info *)
 {
-    return ::lstat(real(path).c_str(), st) == 0 ? 0 : -errno;
+    return ::lstat(real(path).c_str(), st) ? -errno : 0;
 }
 
 int drive_readdir(const char *path, void *buf, fuse_fill_dir_t fill, off_t,
@@ -168,10 +165,7 @@ int openFile(const char *path, struct fuse_file_info *fi, bool create, mode_t mo
     return 0;
 }
 
-int drive_create(const char *path, mode_t mode, struct fuse_file_info *fi)
-{
-    return openFile(path, fi, true, mode);
-}
+int drive_create(const char *path, mode_t mode, struct fuse_file_info *fi) { return openFile(path, fi, true, mode); }
 
 int drive_open(const char *path, struct fuse_file_info *fi) { return openFile(path, fi, false, 0); }
 
@@ -243,13 +237,10 @@ int drive_release(const char *, struct fuse_file_info *fi)
 
 int drive_truncate(const char *path, off_t size, struct fuse_file_info *)
 {
-    return ::truncate(real(path).c_str(), size) == 0 ? 0 : -errno;
+    return ::truncate(real(path).c_str(), size) ? -errno : 0;
 }
 
-int drive_statfs(const char *path, struct statvfs *st)
-{
-    return ::statvfs(real(path).c_str(), st) == 0 ? 0 : -errno;
-}
+int drive_statfs(const char *path, struct statvfs *st) { return ::statvfs(real(path).c_str(), st) ? -errno : 0; }
 
 } // namespace
 
