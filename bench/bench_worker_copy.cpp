@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/system_clock.h"
 #include "update/firmware_snapshot.h"
+#include "update/update_state.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -122,7 +123,7 @@ int main(int argc, char *argv[])
         if (code > 0 && code < 95)
             lastChunk = qMax(lastChunk, code);
         if (code == 95)
-            g_upgradeStage = 5;
+            g_upgradeStage = UpgradeStage::CameraBack;
     });
 
     QVector<qint64> snapshotMs, workerMs, readBackMs, cpMs, cpCmpMs;

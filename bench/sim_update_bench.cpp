@@ -2,6 +2,7 @@
 
 #include "platform/capture_category.h"
 #include "platform/sim/demo_world.h"
+#include "update/update_state.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,7 +24,7 @@ bool SimUpdateBench::runUntil(const std::function<bool()> &done)
     // sleeps move it themselves).
     for (int i = 0; i < 200000 && !done(); ++i) {
         QCoreApplication::processEvents();
-        if (!done() && (window->updateStage == 2 || !sim.clock.runNext()))
+        if (!done() && (window->updateStage == WindowStage::Copying || !sim.clock.runNext()))
             QThread::usleep(100);
     }
     return done();
@@ -66,8 +67,8 @@ SimUpdateBench::Result SimUpdateBench::update(const QString &path, int expectedB
     w.ui.BtnLoadFw->click();
     const int before = m_boxesSeen;
     result.ended = runUntil([&]() {
-        return boxes.boxes.size() >= before + expectedBoxes && g_upgradeStage == 0
-            && w.updateStage == 0;
+        return boxes.boxes.size() >= before + expectedBoxes && g_upgradeStage == UpgradeStage::None
+            && w.updateStage == WindowStage::Idle;
     });
     // Let the camera finish what it still does (a reboot after a lost drive),
     // then give any box that should not come a few real milliseconds to show.

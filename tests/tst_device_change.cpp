@@ -5,6 +5,7 @@
 #include "platform/win/device_change_decoder.h"
 #include "platform/win/usb_location.h"
 #include "storage/bus_check.h"
+#include "update/update_state.h"
 #include "support/box_text.h"
 
 #include <QtEndian>
@@ -114,7 +115,7 @@ struct Rig {
         case UsbG: return letter('G', 7);
         case UsbH: return letter('H', 7);
         case UsbEThirdOpenUpdateAt1500:
-            sim.clock.schedule(1500, [this]() { w.updateStage = 1; });
+            sim.clock.schedule(1500, [this]() { w.updateStage = WindowStage::AwaitingDrive; });
             return letter('E', 7, 2);
         case MountPoint:
             mounted = devices.plugVolume({});

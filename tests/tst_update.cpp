@@ -6,6 +6,7 @@
 #include "platform/sim/demo_world.h"
 #include "platform/sim/sim_camera_update.h"
 #include "platform/sim/sim_devices.h"
+#include "update/update_state.h"
 #include "support/box_text.h"
 #include "support/unreadable_file.h"
 
@@ -108,7 +109,7 @@ struct Bench {
     {
         for (int i = 0; i < 100000 && !done(); ++i) {
             QCoreApplication::processEvents();
-            if (!done() && (w.updateStage == 2 || !sim.clock.runNext()))
+            if (!done() && (w.updateStage == WindowStage::Copying || !sim.clock.runNext()))
                 QThread::usleep(100);
         }
         return done();
@@ -162,7 +163,7 @@ private slots:
         // Qt's own dialog, which the test can answer; the tool keeps the native one.
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     }
-    void cleanup() { g_upgradeStage = 0; }
+    void cleanup() { g_upgradeStage = UpgradeStage::None; }
 
     // What the window shows after an action taken amid an update (stage not 0)
     // or idle, all buttons off: "log | bar | stages | buttons | debug trace | boxes".
@@ -210,7 +211,7 @@ private slots:
         BoxCloser boxes;
         DebugCapture trace;
         g_upgradeStage = stage;
-        w.updateStage = stage ? 2 : 0;
+        w.updateStage = stage ? WindowStage::Copying : WindowStage::Idle;
         for (QPushButton *button : w.findChildren<QPushButton *>())
             button->setEnabled(false);
         w.ui.progressBar->setValue(20);
@@ -316,8 +317,8 @@ private slots:
             QVERIFY(file.remove());
 
         b.runUntil([&]() {   // a line per box, then the log and the window
-            return b.boxes.boxes.size() >= run.outcome.count('\n') - 1 && g_upgradeStage == 0
-                && b.w.updateStage == 0;
+            return b.boxes.boxes.size() >= run.outcome.count('\n') - 1 && g_upgradeStage == UpgradeStage::None
+                && b.w.updateStage == WindowStage::Idle;
         });
         QCOMPARE(b.outcome(), run.outcome);
         QCOMPARE(b.hold(), QString("free, taken 1, given up 1"));
@@ -460,7 +461,8 @@ private slots:
         b.w.ui.BtnLoadFw->click();
         QFETCH(QStringList, boxes);
         QVERIFY(b.runUntil([&]() {
-            return b.boxes.boxes.size() >= boxes.size() && g_upgradeStage == 0 && b.w.updateStage == 0;
+            return b.boxes.boxes.size() >= boxes.size() && g_upgradeStage == UpgradeStage::None
+                && b.w.updateStage == WindowStage::Idle;
         }));
         QStringList shown = boxLines(b.boxes.boxes).split('\n', Qt::SkipEmptyParts);
         for (QString &box : shown)
@@ -493,7 +495,7 @@ private slots:
         };
         b.w.ui.EditFwFile->setText(QDir::toNativeSeparators(QFINDTESTDATA("../samples/ostrel-2.2.0.bin")));
         b.w.ui.BtnLoadFw->click();
-        QVERIFY(b.runUntil([&]() { return !b.boxes.boxes.isEmpty() && g_upgradeStage == 0; }));
+        QVERIFY(b.runUntil([&]() { return !b.boxes.boxes.isEmpty() && g_upgradeStage == UpgradeStage::None; }));
         QTest::qWait(300);   // the panel shows the machine's state four times a second
         QCOMPARE(boxLines(b.boxes.boxes).section(" [", 0, 0) + " | " + stick->text().section('\n', 0, 0),
                  QString("Info: Update Successful | on USB port 1-1, no fw.bin written"));
@@ -584,7 +586,7 @@ private slots:
         if (midUpdate) {
             b.w.ui.EditFwFile->setText(QFINDTESTDATA("../samples/ostrel-2.2.0.bin"));
             b.w.ui.BtnLoadFw->click();
-            QVERIFY(b.runUntil([]() { return g_upgradeStage == 3; }));
+            QVERIFY(b.runUntil([]() { return g_upgradeStage == UpgradeStage::Copied; }));
             snapshot = b.w.firmwareSnapshot.path();
             QVERIFY(QFile::exists(snapshot));
         }

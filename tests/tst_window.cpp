@@ -2,6 +2,7 @@
 // closing), and the cameras it lists and what their version blocks show and decide after an update.
 #include "app/tarnholm.h"
 #include "app/worker.h"
+#include "update/update_state.h"
 #include "support/sim_fixture.h"
 
 #include <QPointer>
@@ -97,7 +98,7 @@ private slots:
         BoxCloser boxes;
         DebugCapture debug;
         WorkerSpotter spotter;
-        g_upgradeStage = 4; // left over: construction must start from 0
+        g_upgradeStage = UpgradeStage::DriveGone; // left over: construction must start from 0
         auto *w = new Tarnholm;
         QDir::setCurrent(previous);
         // A missing icon file leaves an icon without image. No camera: nothing

@@ -7,6 +7,7 @@
 #include "support/job_thread.h"
 #include "support/unreadable_file.h"
 #include "update/firmware_copy.h"
+#include "update/update_state.h"
 
 #include <QtTest>
 #include <cerrno>
@@ -89,7 +90,7 @@ private slots:
         source = tmp->path() + "/firmware.hex";
         QDir().mkdir(driveDir);
         seen.clear(), sizeAt.clear();
-        g_upgradeStage = 0;
+        g_upgradeStage = UpgradeStage::None;
     }
     void cleanup()
     {
@@ -217,7 +218,7 @@ private slots:
                 w.WorkerLoadFw(info);
         }));
         const std::function<void()> takeDrive = [this]() { QDir().rename(driveDir, gone); };
-        const std::function<void()> cameraBack = []() { g_upgradeStage = 5; };
+        const std::function<void()> cameraBack = []() { g_upgradeStage = UpgradeStage::CameraBack; };
         const std::function<void()> stop = [&thread]() { thread->requestInterruption(); };
         QHash<int, std::function<void()>> onCode;
         if (arrange == StopAtChunk10)
@@ -299,7 +300,7 @@ private slots:
                               .arg(window->objectName())
                         : QString());
         if (copied == 0) // refused before the copy
-            QCOMPARE(g_upgradeStage.load(), 0);
+            QCOMPARE(g_upgradeStage.load(), int(UpgradeStage::None));
         qint64 slept = 0; // in polls of one second, none after the last code or the stop
         for (const auto &s : sim->clock.sleeps())
             slept += s.ms == 1000 ? s.ms : 1000000;

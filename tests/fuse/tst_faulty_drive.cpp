@@ -5,6 +5,7 @@
 // "update" exists, as the real one does.
 #include "app/tarnholm.h"
 #include "app/worker.h"
+#include "update/update_state.h"
 #include "support/job_thread.h"
 #include "support/sim_fixture.h"
 
@@ -140,13 +141,13 @@ private slots:
         SimFixture sim;
         QProcess daemon;
         QVERIFY2(mount(daemon, c, source), qPrintable(daemon.readAllStandardError()));
-        g_upgradeStage = 0;
+        g_upgradeStage = UpgradeStage::None;
         Worker worker;
         QVector<int> codes;
         connect(&worker, &Worker::WorkerTheardState, &worker, [&codes](int code) {
             codes << code;
             if (code == 95)
-                g_upgradeStage = 5;   // the camera is back at once
+                g_upgradeStage = UpgradeStage::CameraBack;   // the camera is back at once
         }, Qt::DirectConnection);
         // At the first poll the camera takes its drive if it saw "update": the
         // system unmounts it and its mount point goes.

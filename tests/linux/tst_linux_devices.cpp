@@ -13,6 +13,7 @@
 #include "platform/sim/sim_devices.h"
 #include "platform/system_clock.h"
 #include "storage/bus_check.h"
+#include "update/update_state.h"
 #include "support/box_text.h"
 
 #include <QtTest>
@@ -357,7 +358,7 @@ private slots:
         firmware.close();
         w.ui.EditFwFile->setText(firmware.fileName());
         w.ui.BtnLoadFw->click();
-        QCOMPARE(w.updateStage, 1);
+        QCOMPARE(w.updateStage, int(WindowStage::AwaitingDrive));
         QCOMPARE(w.ui.DeviceList->count(), 0);   // switched
 
         sim::SimDevices devices(sim.world);
@@ -436,7 +437,7 @@ private slots:
                  qPrintable(copyLog));
         QVERIFY(QFile::copy(drive + "/fw.bin", camera.filePath("flashed.bin")));
         QVERIFY(::umount2(drivePath, 0) == 0 && QDir().rmdir(drive));
-        QTRY_COMPARE_WITH_TIMEOUT(g_upgradeStage.load(), 4, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(g_upgradeStage.load(), int(UpgradeStage::DriveGone), 30000);
         video = bed.camera(0, usb);   // announced as it is added
 
         QTRY_COMPARE_WITH_TIMEOUT(closer.boxes.size(), 1, 30000);

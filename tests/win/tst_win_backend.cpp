@@ -19,6 +19,7 @@
 #include "platform/win/win_volume_bus.h"
 #include "support/box_text.h"
 #include "support/job_thread.h"
+#include "update/update_state.h"
 #include "win/filter_standin.h"
 #include "win/vendor_standin.h"
 
@@ -210,7 +211,7 @@ private slots:
     }
     void cleanup()
     {
-        g_upgradeStage = 0;
+        g_upgradeStage = UpgradeStage::None;
         g_mainWindow = nullptr;
         for (int number : QVector<int>(registered))
             unplug(number);
