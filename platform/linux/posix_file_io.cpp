@@ -14,9 +14,18 @@ namespace platform {
 
 namespace {
 
-// Hands an open descriptor to `file`, which closes it from then on.
-bool adopt(QFile &file, int fd, QIODevice::OpenMode mode)
+// Hands a descriptor opened without blocking to `file` (which closes it from
+// then on) once it is known to be a regular file, blocking again from now.
+// Anything else (a FIFO, a device) is closed with EINVAL.
+bool adoptRegular(QFile &file, int fd, QIODevice::OpenMode mode)
 {
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)
+        || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        errno = EINVAL;
+        return false;
+    }
     if (file.open(fd, mode | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
         return true;
     const int error = errno;
@@ -56,16 +65,7 @@ bool HostFileIo::flushToDevice(QFile &file)
 bool HostFileIo::openRegular(QFile &file, const QString &path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)
-        || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        errno = EINVAL;
-        return false;
-    }
-    return adopt(file, fd, QIODevice::ReadOnly);
+    return fd >= 0 && adoptRegular(file, fd, QIODevice::ReadOnly);
 }
 
 bool HostFileIo::createRegular(QFile &file, const QString &path)
@@ -78,15 +78,7 @@ bool HostFileIo::createRegular(QFile &file, const QString &path)
         ::unlink(name.constData());
     const int fd = ::open(name.constData(),
                           O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)
-        || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        errno = EINVAL;
-        return false;
-    }
-    return adopt(file, fd, QIODevice::ReadWrite);
+    return fd >= 0 && adoptRegular(file, fd, QIODevice::ReadWrite);
 }
 
 QByteArray HostFileIo::fileId(const QString &path)
