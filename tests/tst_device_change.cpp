@@ -275,57 +275,65 @@ private slots:
         QTest::addColumn<int>("upgrade");
         QTest::addColumn<Steps>("steps");
         QTest::addColumn<Outcome>("want");
+        namespace W = WindowStage;
+        namespace U = UpgradeStage;
         const auto arrived = [](const QString &drive, bool usb) {
             return QStringList{"arrived " + drive, usb ? "usb" : "not usb", "-", "GUID"};
         };
         // The drive awaited arrives: its letter or directory in the log, the job on its root.
         const auto copied = [](const QString &drive, const QString &root, QVector<int> waits, int upgrade) {
-            return Outcome{waits, 2, upgrade, true, "Write file to " + drive + ", hh:mm:ss", "",
+            return Outcome{waits, W::Copying, upgrade, true, "Write file to " + drive + ", hh:mm:ss", "",
                            {"arrived " + drive, "usb", "[job <snapshot> > " + root + "]", "-", "GUID"}};
         };
         const QString dir = "<dir>" + QString(QDir::separator());
-        QTest::newRow("USB while idle") << 0 << 0 << Steps{UsbE}
-                                        << Outcome{{}, 0, 0, false, "", "", arrived("E", true)};
-        QTest::newRow("USB awaited") << 1 << 0 << Steps{UsbE} << copied("E", "E:\\", {1000}, 0);
-        Outcome sataFirst = copied("G", "G:\\", {1000, 1000}, 0);
+        QTest::newRow("USB while idle") << W::Idle << U::None << Steps{UsbE}
+                                        << Outcome{{}, W::Idle, U::None, false, "", "", arrived("E", true)};
+        QTest::newRow("USB awaited") << W::AwaitingDrive << U::None << Steps{UsbE}
+                                     << copied("E", "E:\\", {1000}, U::None);
+        Outcome sataFirst = copied("G", "G:\\", {1000, 1000}, U::None);
         sataFirst.trace = arrived("F", false) + sataFirst.trace + arrived("H", true);
-        QTest::newRow("SATA, then two USB") << 1 << 0 << Steps{SataF, UsbG, UsbH} << sataFirst;
+        QTest::newRow("SATA, then two USB") << W::AwaitingDrive << U::None << Steps{SataF, UsbG, UsbH} << sataFirst;
         QTest::newRow("update starts during the check")
-            << 0 << 0 << Steps{UsbEThirdOpenUpdateAt1500} << copied("E", "E:\\", {1000, 1000}, 0);
-        QTest::newRow("mount point") << 1 << 0 << Steps{MountPoint} << copied("<dir>", dir, {1000}, 0);
+            << W::Idle << U::None << Steps{UsbEThirdOpenUpdateAt1500}
+            << copied("E", "E:\\", {1000, 1000}, U::None);
+        QTest::newRow("mount point") << W::AwaitingDrive << U::None << Steps{MountPoint}
+                                     << copied("<dir>", dir, {1000}, U::None);
         for (const auto &ignored : {qMakePair(QString("media"), MediaRecord), qMakePair(QString("net"), NetRecord),
                                     qMakePair(QString("none"), NoDriveRecord)})
-            QTest::newRow(qPrintable(ignored.first)) << 1 << 0 << Steps{ignored.second}
-                                         << Outcome{{}, 1, 0, false, "", "", {"-", "GUID"}};
+            QTest::newRow(qPrintable(ignored.first)) << W::AwaitingDrive << U::None << Steps{ignored.second}
+                                         << Outcome{{}, W::AwaitingDrive, U::None, false, "", "", {"-", "GUID"}};
         // Another capture device only refreshes the list; the wait ends once the
         // list holds the updated camera, refreshed before the worker may go on (4 -> 5).
         const QString in = "USB Camera Device insert", out = "USB Camera Device Remove!";
-        for (const int upgrade : {4, 0, 3}) // awaited after the copy, no update, drive still there
-            QTest::addRow("webcam at %d", upgrade) << 0 << upgrade << Steps{Webcam}
-                << Outcome{{}, 0, upgrade, false, in, "",
+        for (const int upgrade : {U::DriveGone, U::None, U::Copied})
+            QTest::addRow("webcam at %d", upgrade) << W::Idle << upgrade << Steps{Webcam}
+                << Outcome{{}, W::Idle, upgrade, false, in, "",
                            {"<dev>", "GUID", in + " ", QString("[refresh at %1, 0 boxes, log []]").arg(upgrade)}};
-        QTest::newRow("camera of that name at 4") << 0 << 4 << Steps{OstrelCamera} << Outcome{{}, 0, 5,
+        QTest::newRow("camera of that name at 4") << W::Idle << U::DriveGone << Steps{OstrelCamera}
+            << Outcome{{}, W::Idle, U::CameraBack,
             false, in, "", {"<dev>", "GUID", in + " ", "[refresh at 4, 0 boxes, log []]"}};
         // Only the update's own drive leaving breaks the copy.
         const QString box = "Error: Transfer Failed [information, OK, on TarnholmClass]\n";
         const QStringList removed{"Device remove", "USB_Removed", "-", "GUID"};
-        QTest::newRow("other mount point out at 2") << 0 << 2 << Steps{RemoveOtherMountPoint}
-                                                    << Outcome{{}, 0, 2, false, "", "", removed};
-        Outcome own = copied("<dir>", dir, {1000}, 2);
+        QTest::newRow("other mount point out at 2") << W::Idle << U::Copying << Steps{RemoveOtherMountPoint}
+                                                    << Outcome{{}, W::Idle, U::Copying, false, "", "", removed};
+        Outcome own = copied("<dir>", dir, {1000}, U::Copying);
         own.boxes = box, own.trace += removed;
-        QTest::newRow("own mount point out at 2") << 1 << 2 << Steps{MountPoint, RemoveMountPoint} << own;
-        for (const int upgrade : {2, 3, 4}) { // copying, copy done, drive gone
+        QTest::newRow("own mount point out at 2")
+            << W::AwaitingDrive << U::Copying << Steps{MountPoint, RemoveMountPoint} << own;
+        for (const int upgrade : {U::Copying, U::Copied, U::DriveGone}) {
             own = copied("E", "E:\\", {1000}, upgrade);
-            own.boxes = upgrade == 2 ? box : "", own.trace += removed;
-            QTest::addRow("own volume out at %d", upgrade) << 1 << upgrade << Steps{UsbE, RemoveE} << own;
+            own.boxes = upgrade == U::Copying ? box : "", own.trace += removed;
+            QTest::addRow("own volume out at %d", upgrade)
+                << W::AwaitingDrive << upgrade << Steps{UsbE, RemoveE} << own;
         }
-        own = copied("E", "E:\\", {1000}, 2);
+        own = copied("E", "E:\\", {1000}, U::Copying);
         own.trace += removed;
-        QTest::newRow("other volume out at 2") << 1 << 2 << Steps{UsbE, RemoveF} << own;
+        QTest::newRow("other volume out at 2") << W::AwaitingDrive << U::Copying << Steps{UsbE, RemoveF} << own;
         // While the copy runs the camera is a drive: a capture device leaving is another.
-        for (const int upgrade : {2, 4})
-            QTest::addRow("camera out at %d", upgrade) << 0 << upgrade << Steps{RemoveCamera}
-                << Outcome{{}, 0, upgrade, false, out, "", {"Device remove", "<dev>", "GUID", out,
+        for (const int upgrade : {U::Copying, U::DriveGone})
+            QTest::addRow("camera out at %d", upgrade) << W::Idle << upgrade << Steps{RemoveCamera}
+                << Outcome{{}, W::Idle, upgrade, false, out, "", {"Device remove", "<dev>", "GUID", out,
                            QString("[refresh at %1, 0 boxes, log [%2]]").arg(upgrade).arg(out)}};
     }
     void events()

@@ -172,35 +172,36 @@ private slots:
         QTest::addColumn<int>("stage");
         QTest::addColumn<Action>("action");
         QTest::addColumn<QString>("seen");
+        namespace U = UpgradeStage;
         // The items name no camera of the world, so no information is read.
         const QVariant none, gone = QVariant(qlonglong(0x1000)), notNumber = QVariant("x");
         const QString image = QFINDTESTDATA("../samples/ostrel-2.2.0.bin");
         const QString idle = QStringLiteral(" | bar 0 | stages 0/0 | buttons 100 |  | ");
         const QString busy = QStringLiteral(" | bar 0 | stages %1/2 | buttons 100 |  | ");
         const QString noCamera = "Can't find device.\n" + idle;
-        QTest::newRow("empty camera list") << 0 << click(none, "fw.bin") << noCamera;
-        QTest::newRow("item data not a number") << 0 << click(notNumber, "fw.bin") << noCamera;
-        QTest::newRow("empty path") << 0 << click(gone, "") << idle;
+        QTest::newRow("empty camera list") << U::None << click(none, "fw.bin") << noCamera;
+        QTest::newRow("item data not a number") << U::None << click(notNumber, "fw.bin") << noCamera;
+        QTest::newRow("empty path") << U::None << click(gone, "") << idle;
         // The path is checked before the stage.
-        QTest::newRow("empty path, update running") << 2 << click(gone, "") << busy.arg(2);
+        QTest::newRow("empty path, update running") << U::Copying << click(gone, "") << busy.arg(U::Copying);
         QTest::newRow("last update running")
-            << 3 << click(gone, "fw.bin") << "Last Upgrade is not Complete." + busy.arg(3);
+            << U::Copied << click(gone, "fw.bin") << "Last Upgrade is not Complete." + busy.arg(U::Copied);
         QTest::newRow("camera gone")
-            << 0 << click(gone, image) << "Initialize Device Error." + idle;
+            << U::None << click(gone, image) << "Initialize Device Error." + idle;
         // Error codes end the update, leaving the bar and the log as they were.
         const auto error = [](const char *trace, const char *box) {
             return QStringLiteral("earlier text | bar 20 | stages 0/0 | buttons 111 | %1 | Error: "
                                   "%2 [information, OK, on TarnholmClass]\n").arg(trace, box);
         };
         QTest::newRow("-1")
-            << 2 << code(-1) << error("Get Firmware Error", "Get Firmware File Error");
-        QTest::newRow("-2") << 1 << code(-2)
+            << U::Copying << code(WorkerState::FileUnusable) << error("Get Firmware Error", "Get Firmware File Error");
+        QTest::newRow("-2") << U::Switched << code(WorkerState::DriveUnusable)
             << error("Transmit Firmware to Device Error.", "Write Firmware File Error");
-        QTest::newRow("-3") << 4 << code(-3) << error("Timeout", "Time Out");
+        QTest::newRow("-3") << U::DriveGone << code(WorkerState::TimedOut) << error("Timeout", "Time Out");
         QTest::newRow("progress while updating")
-            << 3 << code(40) << "earlier text | bar 40 | stages 3/2 | buttons 000 |  | ";
+            << U::Copied << code(40) << "earlier text | bar 40 | stages 3/2 | buttons 000 |  | ";
         QTest::newRow("progress while idle")
-            << 0 << code(40) << "earlier text | bar 40 | stages 0/0 | buttons 111 |  | ";
+            << U::None << code(40) << "earlier text | bar 40 | stages 0/0 | buttons 111 |  | ";
     }
     void reaction()
     {

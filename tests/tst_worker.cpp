@@ -300,7 +300,7 @@ private slots:
                               .arg(window->objectName())
                         : QString());
         if (copied == 0) // refused before the copy
-            QCOMPARE(g_upgradeStage.load(), int(UpgradeStage::None));
+            QCOMPARE(g_upgradeStage.load(), UpgradeStage::None);
         qint64 slept = 0; // in polls of one second, none after the last code or the stop
         for (const auto &s : sim->clock.sleeps())
             slept += s.ms == 1000 ? s.ms : 1000000;

@@ -358,7 +358,7 @@ private slots:
         firmware.close();
         w.ui.EditFwFile->setText(firmware.fileName());
         w.ui.BtnLoadFw->click();
-        QCOMPARE(w.updateStage, int(WindowStage::AwaitingDrive));
+        QCOMPARE(w.updateStage, WindowStage::AwaitingDrive);
         QCOMPARE(w.ui.DeviceList->count(), 0);   // switched
 
         sim::SimDevices devices(sim.world);
@@ -437,7 +437,7 @@ private slots:
                  qPrintable(copyLog));
         QVERIFY(QFile::copy(drive + "/fw.bin", camera.filePath("flashed.bin")));
         QVERIFY(::umount2(drivePath, 0) == 0 && QDir().rmdir(drive));
-        QTRY_COMPARE_WITH_TIMEOUT(g_upgradeStage.load(), int(UpgradeStage::DriveGone), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(g_upgradeStage.load(), UpgradeStage::DriveGone, 30000);
         video = bed.camera(0, usb);   // announced as it is added
 
         QTRY_COMPARE_WITH_TIMEOUT(closer.boxes.size(), 1, 30000);
