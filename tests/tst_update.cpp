@@ -34,14 +34,28 @@ static Action click(const QVariant &item, const QString &path)
 }
 static Action code(int state) { return [=](Tarnholm &w) { w.HandleWorkerTheardState(state); }; }
 
-// The bar, both stages and the Update, Firmware and Version buttons.
-static QString windowState(const Tarnholm &w)
+// The Update, Firmware and Version buttons, "1" for each that is on.
+static QString buttonsOn(const Tarnholm &w)
 {
     const auto on = [](const QWidget *b) { return QLatin1Char(b->isEnabled() ? '1' : '0'); };
-    return QStringLiteral("bar %1 | stages %2/%3 | buttons ").arg(w.ui.progressBar->value())
-               .arg(int(g_upgradeStage)).arg(w.updateStage)
-        + on(w.ui.BtnLoadFw) + on(w.ui.BtnFwFile) + on(w.ui.pBtnDeviceInfo);
+    return QString() + on(w.ui.BtnLoadFw) + on(w.ui.BtnFwFile) + on(w.ui.pBtnDeviceInfo);
 }
+
+// The bar, both stages and the buttons.
+static QString windowState(const Tarnholm &w)
+{
+    return QStringLiteral("bar %1 | stages %2/%3 | buttons ").arg(w.ui.progressBar->value())
+               .arg(int(g_upgradeStage)).arg(w.updateStage) + buttonsOn(w);
+}
+
+// What the window shows after an action: the log, the bar, both stages, the
+// buttons, the debug trace (lines joined by "/") and the boxes.
+struct Seen {
+    QString log;
+    int bar, upgradeStage, updateStage;
+    QString buttons, trace, boxes;
+};
+Q_DECLARE_METATYPE(Seen)
 
 // One whole update: the image under samples/, the camera's fault, what the operator
 // sees at the end (Bench::outcome()), whether the camera's information was read
@@ -165,48 +179,48 @@ private slots:
     }
     void cleanup() { g_upgradeStage = UpgradeStage::None; }
 
-    // What the window shows after an action taken amid an update (stage not 0)
-    // or idle, all buttons off: "log | bar | stages | buttons | debug trace | boxes".
+    // What the window shows after an action taken amid an update or idle, all buttons off.
     void reaction_data()
     {
         QTest::addColumn<int>("stage");
         QTest::addColumn<Action>("action");
-        QTest::addColumn<QString>("seen");
+        QTest::addColumn<Seen>("want");
         namespace U = UpgradeStage;
+        namespace W = WindowStage;
         // The items name no camera of the world, so no information is read.
         const QVariant none, gone = QVariant(qlonglong(0x1000)), notNumber = QVariant("x");
         const QString image = QFINDTESTDATA("../samples/ostrel-2.2.0.bin");
-        const QString idle = QStringLiteral(" | bar 0 | stages 0/0 | buttons 100 |  | ");
-        const QString busy = QStringLiteral(" | bar 0 | stages %1/2 | buttons 100 |  | ");
-        const QString noCamera = "Can't find device.\n" + idle;
+        const Seen noCamera{"Can't find device.\n", 0, U::None, W::Idle, "100", "", ""};
         QTest::newRow("empty camera list") << U::None << click(none, "fw.bin") << noCamera;
         QTest::newRow("item data not a number") << U::None << click(notNumber, "fw.bin") << noCamera;
-        QTest::newRow("empty path") << U::None << click(gone, "") << idle;
+        QTest::newRow("empty path") << U::None << click(gone, "") << Seen{"", 0, U::None, W::Idle, "100", "", ""};
         // The path is checked before the stage.
-        QTest::newRow("empty path, update running") << U::Copying << click(gone, "") << busy.arg(U::Copying);
-        QTest::newRow("last update running")
-            << U::Copied << click(gone, "fw.bin") << "Last Upgrade is not Complete." + busy.arg(U::Copied);
-        QTest::newRow("camera gone")
-            << U::None << click(gone, image) << "Initialize Device Error." + idle;
+        QTest::newRow("empty path, update running")
+            << U::Copying << click(gone, "") << Seen{"", 0, U::Copying, W::Copying, "100", "", ""};
+        QTest::newRow("last update running") << U::Copied << click(gone, "fw.bin")
+            << Seen{"Last Upgrade is not Complete.", 0, U::Copied, W::Copying, "100", "", ""};
+        QTest::newRow("camera gone") << U::None << click(gone, image)
+            << Seen{"Initialize Device Error.", 0, U::None, W::Idle, "100", "", ""};
         // Error codes end the update, leaving the bar and the log as they were.
         const auto error = [](const char *trace, const char *box) {
-            return QStringLiteral("earlier text | bar 20 | stages 0/0 | buttons 111 | %1 | Error: "
-                                  "%2 [information, OK, on TarnholmClass]\n").arg(trace, box);
+            return Seen{"earlier text", 20, U::None, W::Idle, "111", trace,
+                        QStringLiteral("Error: %1 [information, OK, on TarnholmClass]\n").arg(box)};
         };
-        QTest::newRow("-1")
-            << U::Copying << code(WorkerState::FileUnusable) << error("Get Firmware Error", "Get Firmware File Error");
+        QTest::newRow("-1") << U::Copying << code(WorkerState::FileUnusable)
+            << error("Get Firmware Error", "Get Firmware File Error");
         QTest::newRow("-2") << U::Switched << code(WorkerState::DriveUnusable)
             << error("Transmit Firmware to Device Error.", "Write Firmware File Error");
         QTest::newRow("-3") << U::DriveGone << code(WorkerState::TimedOut) << error("Timeout", "Time Out");
         QTest::newRow("progress while updating")
-            << U::Copied << code(40) << "earlier text | bar 40 | stages 3/2 | buttons 000 |  | ";
+            << U::Copied << code(40) << Seen{"earlier text", 40, U::Copied, W::Copying, "000", "", ""};
         QTest::newRow("progress while idle")
-            << U::None << code(40) << "earlier text | bar 40 | stages 0/0 | buttons 111 |  | ";
+            << U::None << code(40) << Seen{"earlier text", 40, U::None, W::Idle, "111", "", ""};
     }
     void reaction()
     {
         QFETCH(int, stage);
         QFETCH(Action, action);
+        QFETCH(Seen, want);
         SimFixture sim;
         Tarnholm w;
         BoxCloser boxes;
@@ -218,8 +232,13 @@ private slots:
         w.ui.progressBar->setValue(20);
         w.ui.EditInfo->setPlainText(QStringLiteral("earlier text"));
         action(w);
-        QTEST(w.ui.EditInfo->toPlainText() + " | " + windowState(w) + " | "
-                  + trace.lines().join('/') + " | " + boxLines(boxes.boxes), "seen");
+        QCOMPARE(w.ui.EditInfo->toPlainText(), want.log);
+        QCOMPARE(w.ui.progressBar->value(), want.bar);
+        QCOMPARE(int(g_upgradeStage), want.upgradeStage);
+        QCOMPARE(w.updateStage, want.updateStage);
+        QCOMPARE(buttonsOn(w), want.buttons);
+        QCOMPARE(trace.lines().join('/'), want.trace);
+        QCOMPARE(boxLines(boxes.boxes), want.boxes);
     }
 
     void fileDialog_data()
