@@ -1,5 +1,5 @@
-// Updates: the window's side on its own (where the Update click stops, the worker's
-// codes, the file dialog), then whole updates on the simulated machine and clock.
+// Updates on the simulated machine and clock: the window's answer to a click or a worker's
+// code on its own, then whole updates from the click on.
 #include "app/tarnholm.h"
 #include "platform/gui_thread.h"
 #include "platform/sim/demo_world.h"
@@ -20,10 +20,11 @@ Q_DECLARE_METATYPE(Action)
 using Fault = sim::SimCameraUpdate::Fault;
 using Phase = sim::SimCameraUpdate::Phase;
 
-// An Update click with this camera item (invalid: none) and firmware path.
+// An Update click with this camera item alone listed (invalid: none) and firmware path.
 static Action click(const QVariant &item, const QString &path)
 {
     return [=](Tarnholm &w) {
+        w.ui.DeviceList->clear();
         if (item.isValid())
             w.ui.DeviceList->addItem(QStringLiteral("Ostrel Camera    "), item);
         w.ui.EditFwFile->setText(path);
@@ -47,31 +48,20 @@ struct Seen {
 };
 Q_DECLARE_METATYPE(Seen)
 
-static Seen seenOn(const Tarnholm &w, const SimFixture &sim, const BoxCloser &closer, const QString &log)
-{
-    const auto on = [](const QWidget *b) { return QLatin1Char(b->isEnabled() ? '1' : '0'); };
-    QStringList boxes = boxLines(closer.boxes).split('\n', Qt::SkipEmptyParts);
-    boxes.sort();
-    const sim::SimKeepAwake &awake = sim.world.awake;
-    return {boxes, log, w.ui.progressBar->value(), g_upgradeStage.load(), w.updateStage,
-            QString() + on(w.ui.BtnLoadFw) + on(w.ui.BtnFwFile) + on(w.ui.pBtnDeviceInfo),
-            w.ui.DeviceList->count(), awake.held(), awake.acquires, awake.releases};
-}
-
 // Field by field, so that a failing row says which one differed.
 #define COMPARE_SEEN(actual, expected) \
     do { \
-        const Seen got = actual, wanted = expected; \
-        QCOMPARE(got.boxes, wanted.boxes); \
-        QCOMPARE(got.log, wanted.log); \
-        QCOMPARE(got.bar, wanted.bar); \
-        QCOMPARE(got.upgradeStage, wanted.upgradeStage); \
-        QCOMPARE(got.updateStage, wanted.updateStage); \
-        QCOMPARE(got.buttons, wanted.buttons); \
-        QCOMPARE(got.cameras, wanted.cameras); \
-        QCOMPARE(got.held, wanted.held); \
-        QCOMPARE(got.taken, wanted.taken); \
-        QCOMPARE(got.givenUp, wanted.givenUp); \
+        const Seen actualSeen = actual, expectedSeen = expected; \
+        QCOMPARE(actualSeen.boxes, expectedSeen.boxes); \
+        QCOMPARE(actualSeen.log, expectedSeen.log); \
+        QCOMPARE(actualSeen.bar, expectedSeen.bar); \
+        QCOMPARE(actualSeen.upgradeStage, expectedSeen.upgradeStage); \
+        QCOMPARE(actualSeen.updateStage, expectedSeen.updateStage); \
+        QCOMPARE(actualSeen.buttons, expectedSeen.buttons); \
+        QCOMPARE(actualSeen.cameras, expectedSeen.cameras); \
+        QCOMPARE(actualSeen.held, expectedSeen.held); \
+        QCOMPARE(actualSeen.taken, expectedSeen.taken); \
+        QCOMPARE(actualSeen.givenUp, expectedSeen.givenUp); \
     } while (false)
 
 // An ended update: idle, the buttons on, the hold given back if it was taken.
@@ -116,9 +106,14 @@ struct Bench {
     // The log as the distinct lines it showed, joined by "|".
     Seen seen() const
     {
-        QStringList lines = trail;
+        const auto on = [](const QWidget *b) { return QLatin1Char(b->isEnabled() ? '1' : '0'); };
+        QStringList shown = boxLines(boxes.boxes).split('\n', Qt::SkipEmptyParts), lines = trail;
+        shown.sort();
         lines.removeDuplicates();
-        return seenOn(w, sim, boxes, lines.join('|'));
+        const sim::SimKeepAwake &awake = sim.world.awake;
+        return {shown, lines.join('|'), w.ui.progressBar->value(), g_upgradeStage.load(), w.updateStage,
+                QString() + on(w.ui.BtnLoadFw) + on(w.ui.BtnFwFile) + on(w.ui.pBtnDeviceInfo),
+                w.ui.DeviceList->count(), awake.held(), awake.acquires, awake.releases};
     }
     // Presses Update; the log is followed from here.
     void update(const QString &path)
@@ -162,7 +157,8 @@ static QByteArray versionOf(const QString &version)
 // after the click and at the end, whether the camera flashed the image of the click, and what
 // else happens: "no information read before" the click, "refuse switch" (the camera),
 // "refuse awake" (the system); while the drive is awaited "path" (another path typed in),
-// "rewrite" (other bytes written into the file), "remove" (the file deleted).
+// "rewrite" (other bytes written into the file), "remove" (the file deleted); "close" (the window)
+// while the camera flashes.
 struct Run {
     QString image;
     Fault fault;
@@ -202,7 +198,6 @@ private slots:
         namespace W = WindowStage;
         // The items name no camera of the world, so no information is read.
         const QVariant none, gone = QVariant(qlonglong(0x1000)), notNumber = QVariant("x");
-        const QString image = QFINDTESTDATA("../samples/ostrel-2.2.0.bin");
         const QString noCamera = "Can't find device.\n";
         QTest::newRow("empty camera list")
             << U::None << click(none, "fw.bin") << Seen{{}, noCamera, 0, U::None, W::Idle, "100", 0} << "";
@@ -214,40 +209,34 @@ private slots:
             << U::Copying << click(gone, "") << Seen{{}, "", 0, U::Copying, W::Copying, "100", 1} << "";
         QTest::newRow("last update running") << U::Copied << click(gone, "fw.bin")
             << Seen{{}, "Last Upgrade is not Complete.", 0, U::Copied, W::Copying, "100", 1} << "";
-        QTest::newRow("camera gone") << U::None << click(gone, image)
+        QTest::newRow("camera gone") << U::None << click(gone, QFINDTESTDATA("../samples/ostrel-2.2.0.bin"))
             << Seen{{}, "Initialize Device Error.", 0, U::None, W::Idle, "100", 1} << "";
-        // Error codes end the update, leaving the bar and the log as they were.
-        const auto error = [](const QString &box) {
-            return Seen{{"Error: " + box + " [information, OK, on TarnholmClass]"}, "earlier text", 20, U::None,
-                        W::Idle, "111", 0};
-        };
-        QTest::newRow("-1") << U::Copying << code(WorkerState::FileUnusable) << error("Get Firmware File Error")
-                            << "Get Firmware Error";
-        QTest::newRow("-2") << U::Switched << code(WorkerState::DriveUnusable) << error("Write Firmware File Error")
-                            << "Transmit Firmware to Device Error.";
-        QTest::newRow("-3") << U::DriveGone << code(WorkerState::TimedOut) << error("Time Out") << "Timeout";
+        // Ends the update, leaving the bar and the log as they were (-2 and -3: whole updates).
+        QTest::newRow("-1") << U::Copying << code(WorkerState::FileUnusable)
+            << Seen{{"Error: Get Firmware File Error [information, OK, on TarnholmClass]"}, "earlier text", 20,
+                    U::None, W::Idle, "111", 1} << "Get Firmware Error";
         QTest::newRow("progress while updating")
-            << U::Copied << code(40) << Seen{{}, "earlier text", 40, U::Copied, W::Copying, "000", 0} << "";
+            << U::Copied << code(40) << Seen{{}, "earlier text", 40, U::Copied, W::Copying, "000", 1} << "";
         QTest::newRow("progress while idle")
-            << U::None << code(40) << Seen{{}, "earlier text", 40, U::None, W::Idle, "111", 0} << "";
+            << U::None << code(40) << Seen{{}, "earlier text", 40, U::None, W::Idle, "111", 1} << "";
     }
     void reaction()
     {
         QFETCH(int, stage);
         QFETCH(Action, action);
         QFETCH(Seen, want);
-        SimFixture sim;
-        Tarnholm w;
-        BoxCloser boxes;
+        Bench b;
         DebugCapture trace;
         g_upgradeStage = stage;
-        w.updateStage = stage ? WindowStage::Copying : WindowStage::Idle;
-        for (QPushButton *button : w.findChildren<QPushButton *>())
+        b.w.updateStage = stage ? WindowStage::Copying : WindowStage::Idle;
+        for (QPushButton *button : b.w.findChildren<QPushButton *>())
             button->setEnabled(false);
-        w.ui.progressBar->setValue(20);
-        w.ui.EditInfo->setPlainText(QStringLiteral("earlier text"));
-        action(w);
-        COMPARE_SEEN(seenOn(w, sim, boxes, w.ui.EditInfo->toPlainText()), want);
+        b.w.ui.progressBar->setValue(20);
+        b.w.ui.EditInfo->setPlainText(QStringLiteral("earlier text"));
+        action(b.w);
+        Seen now = b.seen();
+        now.log = b.w.ui.EditInfo->toPlainText();   // as it stands, not line by line
+        COMPARE_SEEN(now, want);
         QTEST(trace.lines().join('/'), "trace");
     }
 
@@ -344,6 +333,8 @@ private slots:
             {newer, Fault::None, at, ended(success, staysFlashed, 100, 10)}, {eleven, 10, true});
         row("eleven cameras, the tenth's version unchanged",
             {same, Fault::None, at, ended(unchanged, staysFlashed, 100, 10)}, {eleven, 10, true});
+        // No end to see: the window is gone.
+        row("window closed while the camera flashes", {newer, Fault::None, at, {}, true, "close"}, {two, 1, true});
     }
     void wholeUpdate()
     {
@@ -457,6 +448,16 @@ private slots:
         file.close();
         if (run.also == "remove")
             QVERIFY(file.remove());
+        if (run.also == "close") {   // mid-update: every device reference, the hold and the snapshot given back
+            QVERIFY(b.runUntil([]() { return g_upgradeStage == UpgradeStage::Copied; }));
+            QCOMPARE(b.sim.world.capture.referencesHeld(), 2);   // the other camera's: the flashing one is none
+            b.window.reset();
+            QCOMPARE(b.sim.world.capture.referencesHeld(), 0);
+            QCOMPARE(b.sim.world.capture.badReleases(), 0);
+            QCOMPARE(b.sim.world.awake.releases, 1);
+            QVERIFY(!QFile::exists(snapshot));
+            return;
+        }
         QVERIFY(b.finish(run.end.boxes.size()));
         COMPARE_SEEN(b.seen(), run.end);
         // The copy counted 1 to 50 in order, the reboot was at 95; the result
@@ -480,27 +481,6 @@ private slots:
         QTEST(leftAlone.size(), "leftAlone");
     }
 
-    // Closing the window mid-update gives back every device reference, the hold and the snapshot.
-    void closing()
-    {
-        Bench b;
-        b.sim.world.capture.attach({QStringLiteral("Ostrel Camera 2"), true, true, {}, {}});
-        b.w.RefreshDeviceList();
-        b.update(QFINDTESTDATA("../samples/ostrel-2.2.0.bin"));
-        QVERIFY(b.runUntil([]() { return g_upgradeStage == UpgradeStage::Copied; }));
-        const QString snapshot = b.w.firmwareSnapshot.path();
-        QVERIFY(QFile::exists(snapshot));
-        const sim::SimCaptureDevices &devices = b.sim.world.capture;
-        const sim::SimKeepAwake &awake = b.sim.world.awake;
-        QCOMPARE(devices.referencesHeld(), 2);   // the other camera's: the flashing one is no video device
-        QVERIFY(awake.held());
-        b.window.reset();
-        QVERIFY(!QFile::exists(snapshot));
-        QCOMPARE(devices.referencesHeld(), 0);
-        QCOMPARE(devices.badReleases(), 0);
-        QCOMPARE(awake.held(), false);
-        QCOMPARE(awake.releases, 1);
-    }
 };
 
 QTEST_MAIN(Update)
