@@ -22,15 +22,14 @@ sim::SimDeviceSpec device(const QString &name, int faults = 0)
     return spec;
 }
 
-// A version block: firmware bytes 0-6, MCU bytes 40-42, `length` bytes long
-// (more than 43 imitates a library claiming more than the buffer holds).
-QByteArray block(int length, QVector<int> head = {2, 1, 15, 0x07, 0xE5, 7, 5}, QVector<int> mcu = {1, 0, 3})
+// A version block `length` bytes long: firmware bytes 0-6 as given, MCU bytes 40-42 1.0.3.
+QByteArray block(int length, QVector<int> head = {2, 1, 15, 0x07, 0xE5, 7, 5})
 {
-    QByteArray b(qMax(length, 43), '\0');
+    QByteArray b(43, '\0');
     for (int i = 0; i < 7; ++i)
         b[i] = char(head[i]);
-    for (int i = 0; i < 3; ++i)
-        b[40 + i] = char(mcu[i]);
+    b[40] = 1;
+    b[42] = 3;
     return b.left(length);
 }
 
@@ -45,26 +44,19 @@ class Window : public QObject {
 private slots:
     void initTestCase() { qRegisterMetaType<fw_info>("fw_info"); }
 
-    // Without device notifications (whole updates need them, so they show the subscribed case)
-    // the window starts all the same; the trace alone says so.
+    // Without device notifications the window starts all the same; the trace alone says so, with
+    // its place in the code. (Whole updates need the notifications: they show the subscribed case.)
     void startUnsubscribed()
     {
         SimFixture sim;
         sim.world.notifier.setSubscriptionFails(true);
-        BoxCloser boxes;
         DebugCapture debug;
         g_upgradeStage = UpgradeStage::DriveGone;   // left over: construction must start from none
         Tarnholm w;
         QCOMPARE(int(g_upgradeStage), UpgradeStage::None);
         QCOMPARE(debug.lines(), QStringList("RegisterDeviceNotification Error"));
-        const DebugCapture::Line line = debug.detailed().value(0);   // file, line and function as context
+        const DebugCapture::Line line = debug.detailed().value(0);
         QVERIFY(line.file.endsWith("tarnholm.cpp") && line.line && line.function.contains("Tarnholm"));
-        // No camera: nothing listed; a list without current item shows nothing.
-        QCOMPARE(w.ui.DeviceList->count(), 0);
-        w.ui.DeviceInfo->setPlainText(QStringLiteral("kept"));
-        QVERIFY(QMetaObject::invokeMethod(&w, "on_DeviceList_currentIndexChanged", Q_ARG(int, -1)));
-        QCOMPARE(w.ui.DeviceInfo->toPlainText() + w.ui.EditInfo->toPlainText(), QStringLiteral("kept"));
-        QVERIFY(boxes.boxes.isEmpty());
     }
 
     void listing_data()
@@ -152,11 +144,6 @@ private slots:
         row("39", {block(39)}, vd, false);
         row("42", {block(42)}, vd, false);
         row("43", {block(43)}, vd + mcu, false);
-        row("claims 60", {block(60)}, vd + mcu, false);
-        row("zero-filled", {block(43, {0, 0, 0, 0x00, 0x63, 1, 9}, {0, 0, 0})},
-            "Version : 0.0.0\nDate : 0099-01-09\nMCU Version: 0.0.0", true);
-        row("high bytes", {block(43, {0xFF, 0x80, 0x7F, 0xFF, 0xFF, 12, 31}, {0xFF, 0x80, 0x7F})},
-            "Version : 255.128.127\nDate : 65535-12-31\nMCU Version: -1.-128.127", true);
         row("other date", {otherDate}, od, true);
         row("other version", {block(39, {2, 1, 16, 0x07, 0xE5, 7, 5})}, "Version : 2.1.16\nDate : 2021-07-05", true);
         // Several items of that name and none told apart by port or path: none is read.
