@@ -70,17 +70,11 @@ private slots:
         row("webcam, then camera", {device(webcam), device(cam)}, {listed}, {1}, 2);
         row("wrong case", {device("ostrel camera"), device("Ostrel camera"), device("OSTREL CAMERA")}, {}, {}, 3);
         row("words around the name", {device("USB Ostrel Camera HD")}, {"USB Ostrel Camera HD    "}, {0}, 1);
-        row("two of one name", {device(cam), device(cam)}, {listed, listed}, {0, 1}, 2);
         row("unreadable name after a camera", {device(cam), device(cam, Unreadable)}, {listed}, {0}, 2);
         row("no path or no filter: not stored", {device(cam, NoPath), device(cam, NoFilter), device(cam)}, {listed},
             {2}, 1);
         row("device path lost after enumeration", {device(cam, PathLost)}, {cam}, {0}, 1);
         row("no property bag while filling", {device(cam, NoBagLater), device(cam)}, {listed}, {1}, 2);
-        Devices crowded(10, device(webcam));
-        crowded.insert(9, device(cam));
-        row("camera tenth of eleven", crowded, {listed}, {9}, 10);
-        crowded.move(9, 10);
-        row("camera eleventh", crowded, {}, {}, 10);
     }
     void listing()
     {
