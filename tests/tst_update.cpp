@@ -127,16 +127,6 @@ struct Bench {
     }
 };
 
-// The block of an "Ostrel Camera" running version "a.b.c" (the demo camera's date).
-static QByteArray versionOf(const QString &version)
-{
-    sim::FirmwareVersion v = sim::demoCameraFirmware();
-    v.major = version.section('.', 0, 0).toInt();
-    v.minor = version.section('.', 1, 1).toInt();
-    v.patch = version.section('.', 2, 2).toInt();
-    return sim::versionBlock(v);
-}
-
 // One update: the firmware (under samples/; "" a file that is no image; "missing", "directory",
 // "empty", "unreadable", "fifo"), the camera's fault, what the operator sees just after the click
 // and at the end, whether the camera flashed the image of the click, and what else happens:
@@ -151,13 +141,12 @@ struct Run {
 };
 Q_DECLARE_METATYPE(Run)
 
-// The update amid other devices: the "Ostrel Camera"s on the machine by version (the first is
-// the bench's), which of them is updated, whether they carry USB ports and device paths, what is
-// plugged in or pulled when.
+// The update amid other devices: how many "Ostrel Camera"s (the first is the bench's), which of
+// them is updated, whether they carry USB ports and device paths, what is plugged in or pulled when.
 enum When { BeforeClick, DriveAwaited, DuringCopy, Rebooting };
 enum Device { PlugStick, PullStick, PlugWebcam, PullWebcam };
 struct Crowd {
-    QStringList versions{"2.1.15"};
+    int cameras = 1;
     int updated = 1;
     bool identified = false;
     QVector<QPair<When, Device>> events{};
@@ -176,11 +165,11 @@ private slots:
         QTest::addColumn<int>("stage");
         QTest::addColumn<Action>("action");
         QTest::addColumn<Seen>("want");
-        QTest::addColumn<QString>("trace");
         namespace U = UpgradeStage;
         namespace W = WindowStage;
-        const auto row = [](const char *tag, int stage, const Action &action, const Seen &want,
-                            const QString &trace = {}) { QTest::newRow(tag) << stage << action << want << trace; };
+        const auto row = [](const char *tag, int stage, const Action &action, const Seen &want) {
+            QTest::newRow(tag) << stage << action << want;
+        };
         // The items name no camera of the world, so no information is read.
         const QVariant none, gone = QVariant(qlonglong(0x1000)), notNumber = QVariant("x");
         const QString noCamera = "Can't find device.\n", image = QFINDTESTDATA("../samples/ostrel-2.2.0.bin");
@@ -195,7 +184,7 @@ private slots:
         // Ends the update, leaving the bar and the log as they were (-2 and -3: whole updates).
         row("-1", U::Copying, code(WorkerState::FileUnusable),
             {{"Error: Get Firmware File Error [information, OK, on TarnholmClass]"}, "earlier text", 20, U::None,
-             W::Idle, "111", 1}, "Get Firmware Error");
+             W::Idle, "111", 1});
         row("progress while updating", U::Copied, code(40), {{}, "earlier text", 40, U::Copied, W::Copying, "000", 1});
     }
     void reaction()
@@ -204,7 +193,6 @@ private slots:
         QFETCH(Action, action);
         QFETCH(Seen, want);
         Bench b;
-        DebugCapture trace;
         g_upgradeStage = stage;
         b.w.updateStage = stage ? WindowStage::Copying : WindowStage::Idle;
         for (QPushButton *button : b.w.findChildren<QPushButton *>())
@@ -215,7 +203,6 @@ private slots:
         Seen now = b.seen();
         now.log = b.w.ui.EditInfo->toPlainText();   // as it stands, not line by line
         COMPARE_SEEN(now, want);
-        QTEST(trace.lines().join('/'), "trace");
     }
 
     void wholeUpdate_data()
@@ -274,46 +261,45 @@ private slots:
             ended(success, QString(back).replace("Install.T", "Install.T" + sleepy), 100, 1, 0), true, "refuse awake"});
 
         // Amid other devices.
-        const QStringList one{"2.1.15"}, two{"2.1.15", "2.0.3"}, eleven = QVector<QString>(11, "2.1.15").toList();
         const QString untouched("fw.bin (5)");
         const QString aside = QString(back).replace("Remove!|", "Remove!|Drive T is not on the camera's USB port; "
                                                                 "it is left alone.|");
         row("stick plugged in while the drive is awaited", {newer, Fault::None, at, ended(success, aside, 100, 1)},
-            {one, 1, true, {{DriveAwaited, PlugStick}}}, untouched);
+            {1, 1, true, {{DriveAwaited, PlugStick}}}, untouched);
         // Where the camera's port is unknown, the first USB volume is taken: the stick.
         row("the same, the camera's port unknown", {newer, Fault::None, at, ended(timeOut, flashing, 94, 0), false},
-            {one, 1, false, {{DriveAwaited, PlugStick}}}, "fw.bin (IMAGE), update/");
+            {1, 1, false, {{DriveAwaited, PlugStick}}}, "fw.bin (IMAGE), update/");
         row("stick pulled during the copy", {newer, Fault::None, at, updated},
-            {one, 1, true, {{BeforeClick, PlugStick}, {DuringCopy, PullStick}}}, "gone");
+            {1, 1, true, {{BeforeClick, PlugStick}, {DuringCopy, PullStick}}}, "gone");
         row("webcam unplugged during the copy", {newer, Fault::None, at, updated},
-            {one, 1, true, {{BeforeClick, PlugWebcam}, {DuringCopy, PullWebcam}}});
+            {1, 1, true, {{BeforeClick, PlugWebcam}, {DuringCopy, PullWebcam}}});
         const QString webcamIn = rebooting + "|USB Camera Device insert";
         row("a storm of sticks and webcams while the camera reboots",
             {newer, Fault::None, at, ended(success, webcamIn + "|(cleared)|Success T", 100, 1)},
-            {one, 1, true, {{Rebooting, PlugStick}, {Rebooting, PlugWebcam}, {Rebooting, PlugStick},
+            {1, 1, true, {{Rebooting, PlugStick}, {Rebooting, PlugWebcam}, {Rebooting, PlugStick},
                             {Rebooting, PullWebcam}, {Rebooting, PlugWebcam}}}, untouched);
         row("webcam plugged in, the camera never returns",
             {newer, Fault::CameraNeverReturns, at, ended(timeOut, webcamIn, 99, 0)},
-            {one, 1, true, {{Rebooting, PlugWebcam}}});
+            {1, 1, true, {{Rebooting, PlugWebcam}}});
         // Another camera stays listed: its information, read as the updated one leaves, clears the log.
         // A file of one chunk never reaches the code that logs the flashing.
         const QString stays("Wait UMS Install.T|USB Camera Device Remove!|(cleared)|Write file to T, T");
         const QString staysBack("|Reboot... T|USB Camera Device insert|Success T");
         const QString staysFlashed = stays + "|Write firmware to flash.T|Waiting..." + staysBack;
-        // The first camera runs 2.1.15, the updated second 2.0.3.
+        // The second camera runs 2.0.3, the others 2.1.15.
         row("two cameras of one name, the second's version unchanged",
-            {"", Fault::None, at, ended(unchanged, stays + staysBack, 100, 2)}, {two, 2, true});
+            {"", Fault::None, at, ended(unchanged, stays + staysBack, 100, 2)}, {2, 2, true});
         row("two cameras of one name, the second updated",
-            {newer, Fault::None, at, ended(success, staysFlashed, 100, 2)}, {two, 2, true});
+            {newer, Fault::None, at, ended(success, staysFlashed, 100, 2)}, {2, 2, true});
         // Nothing tells them apart: neither is read.
         row("two cameras of one name, no ports or paths",
-            {newer, Fault::None, at, ended(unchanged, staysFlashed, 100, 2)}, {two, 2, false});
+            {newer, Fault::None, at, ended(unchanged, staysFlashed, 100, 2)}, {2, 2, false});
         row("eleven cameras, the tenth updated",
-            {newer, Fault::None, at, ended(success, staysFlashed, 100, 10)}, {eleven, 10, true});
+            {newer, Fault::None, at, ended(success, staysFlashed, 100, 10)}, {11, 10, true});
         row("eleven cameras, the tenth's version unchanged",
-            {same, Fault::None, at, ended(unchanged, staysFlashed, 100, 10)}, {eleven, 10, true});
+            {same, Fault::None, at, ended(unchanged, staysFlashed, 100, 10)}, {11, 10, true});
         // No end to see: the window is gone.
-        row("window closed while the camera flashes", {newer, Fault::None, at, {}, true, "close"}, {two, 1, true});
+        row("window closed while the camera flashes", {newer, Fault::None, at, {}, true, "close"}, {2, 1, true});
     }
     void wholeUpdate()
     {
@@ -321,22 +307,26 @@ private slots:
         QFETCH(Crowd, crowd);
         Bench b;
         sim::SimDeviceSpec *first = b.sim.world.capture.device(b.cameraId);
-        first->versionBlock = versionOf(crowd.versions[0]);
         if (crowd.identified) {   // ports from 1-1 up go to what is plugged in below
             first->usbPort = QStringLiteral("2-1");
             first->devicePath = QStringLiteral("\\\\?\\usb#first#{65e8773d-8f56-11d0-a3b9-00a0c9223196}");
         }
         QVector<int> ids{b.cameraId};
-        for (const QString &version : crowd.versions.mid(1)) {
+        for (int i = 1; i < crowd.cameras; ++i) {
             sim::SimDeviceSpec spec = b.ostrel;
-            spec.versionBlock = versionOf(version);
+            if (i == 1) {   // the others run the demo camera's 2.1.15
+                sim::FirmwareVersion older = sim::demoCameraFirmware();
+                older.minor = 0;
+                older.patch = 3;
+                spec.versionBlock = sim::versionBlock(older);
+            }
             ids << (crowd.identified ? b.devices.captureDeviceId(b.devices.plugCapture(spec))
                                      : b.sim.world.capture.attach(spec));
         }
         QCoreApplication::processEvents();
         b.w.RefreshDeviceList();
         b.w.ui.DeviceList->setCurrentIndex(crowd.updated - 1);
-        QCOMPARE(b.w.currentVersion, crowd.versions[crowd.updated - 1]);
+        QCOMPARE(b.w.currentVersion, crowd.updated == 2 ? "2.0.3" : "2.1.15");
         int stick = -1, webcam = -1;
         QString stickDir;
         const auto actAt = [&](When when) {
@@ -404,18 +394,15 @@ private slots:
             b.w.currentVersion = b.w.currentDate = QString();
         const int updated = ids[crowd.updated - 1];
         const sim::SimDeviceCounters before = b.sim.world.capture.counters(updated);
-        std::unique_ptr<DebugCapture> trace(new DebugCapture);
         b.trail.clear();   // the log from the click on
         b.w.ui.EditFwFile->setText(QDir::toNativeSeparators(file.fileName()));
         b.w.ui.BtnLoadFw->click();
         unreadable.reset();
         const sim::SimDeviceCounters after = b.sim.world.capture.counters(updated);
         COMPARE_SEEN(b.seen(), run.click);
-        // A refused file (its box) leaves the camera untouched and says so in the trace;
-        // any other click initialises the camera and asks it to switch, once.
+        // A refused file (its box) leaves the camera untouched; any other click initialises
+        // the camera and asks it to switch, once.
         const bool refused = !run.click.boxes.isEmpty();
-        QCOMPARE(trace->lines(), refused ? QStringList("Get Firmware Error") : QStringList());
-        trace.reset();
         QCOMPARE(after.deviceInitCalls - before.deviceInitCalls, int(!refused));
         QCOMPARE(after.updateFwUmsCalls - before.updateFwUmsCalls, int(!refused));
         // The firmware is kept only for a camera that switched.

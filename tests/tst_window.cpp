@@ -1,7 +1,5 @@
-// The main window: its start-up, the cameras it lists, and what their version blocks show
-// and decide after an update.
+// The main window: the cameras it lists, and what their version blocks show and decide after an update.
 #include "app/tarnholm.h"
-#include "update/update_state.h"
 #include "support/sim_fixture.h"
 
 #include <QtTest>
@@ -43,21 +41,6 @@ class Window : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { qRegisterMetaType<fw_info>("fw_info"); }
-
-    // Without device notifications the window starts all the same; the trace alone says so, with
-    // its place in the code. (Whole updates need the notifications: they show the subscribed case.)
-    void startUnsubscribed()
-    {
-        SimFixture sim;
-        sim.world.notifier.setSubscriptionFails(true);
-        DebugCapture debug;
-        g_upgradeStage = UpgradeStage::DriveGone;   // left over: construction must start from none
-        Tarnholm w;
-        QCOMPARE(int(g_upgradeStage), UpgradeStage::None);
-        QCOMPARE(debug.lines(), QStringList("RegisterDeviceNotification Error"));
-        const DebugCapture::Line line = debug.detailed().value(0);
-        QVERIFY(line.file.endsWith("tarnholm.cpp") && line.line && line.function.contains("Tarnholm"));
-    }
 
     void listing_data()
     {
