@@ -440,13 +440,11 @@ private slots:
         QCOMPARE(b.flashed, run.flashed ? image : QByteArray());
         QVERIFY(!QFile::exists(snapshot));
         QStringList names;
-        for (const QFileInfo &entry : QDir(stickDir).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot))
-            names << (entry.isDir() ? entry.fileName() + "/"
-                                    : QStringLiteral("%1 (%2)").arg(entry.fileName()).arg(entry.size()));
+        for (const QFileInfo &e : QDir(stickDir).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot))
+            names << (e.isDir() ? e.fileName() + "/" : QStringLiteral("%1 (%2)").arg(e.fileName()).arg(e.size()));
         const QString holds = stickDir.isEmpty() ? "" : QDir(stickDir).exists() ? names.join(", ") : "gone";
         QTEST(QString(holds).replace(QString::number(image.size()), "IMAGE"), "stick");
     }
-
 };
 
 QTEST_MAIN(Update)
