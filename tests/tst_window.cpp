@@ -40,8 +40,6 @@ const QString webcam = QStringLiteral("Integrated Webcam");
 class Window : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { qRegisterMetaType<fw_info>("fw_info"); }
-
     void listing_data()
     {
         QTest::addColumn<Devices>("devices");
@@ -74,8 +72,7 @@ private slots:
         }
         Tarnholm w;
         QComboBox *list = w.ui.DeviceList;
-        // Start-up fills the list; two refreshes rebuild the same one, and a
-        // third, whose enumeration fails, leaves nothing listed or held.
+        // Start-up fills the list, two refreshes the same one, a third whose enumeration fails nothing.
         for (int round = 0; round < 4; ++round) {
             if (round > 0) {
                 sim.world.capture.setEnumerationFails(round == 3);
@@ -91,8 +88,7 @@ private slots:
                 QCOMPARE(w.ui.DeviceInfo->toPlainText().section('\n', 0, 0), QString("Version : %1.0.0").arg(deviceOf));
             }
             QCOMPARE(w.ui.EditInfo->toPlainText(), QString());
-            // One reference on each stored moniker and filter; a refresh
-            // releases those of the previous fill exactly once.
+            // One reference on each stored moniker and filter; a refresh releases the last fill's once.
             QCOMPARE(sim.world.capture.referencesHeld(), round < 3 ? 2 * stored : 0);
             QCOMPARE(sim.world.capture.badReleases(), 0);
         }
