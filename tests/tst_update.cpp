@@ -125,11 +125,11 @@ struct Bench {
     }
 };
 
-// One update: the firmware (under samples/; "" a file that is no image; "missing", "directory",
-// "empty", "unreadable", "fifo"), the camera's fault, what the operator sees just after the click
-// and at the end, whether the camera flashed the image of the click, and what else happens:
-// "no information read before", "refuse switch" (the camera), "refuse awake" (the system); while
-// the drive is awaited "path" (another typed in), "rewrite" or "remove" (the file); "close" (the window).
+// One update: the firmware (under samples/; "" a file that is no image; "missing", "directory", "empty",
+// "unreadable", "fifo"), the camera's fault, what the operator sees just after the click and at the end,
+// whether the camera flashed the image of the click, and what else happens: "no information read before",
+// "refuse switch" (the camera); while the drive is awaited "path" (another typed in), "rewrite" or
+// "remove" (the file); "close" (the window).
 struct Run {
     QString image;
     Fault fault;
@@ -248,18 +248,11 @@ private slots:
         row("a FIFO", {"fifo", Fault::None, refused, refused, false});
         const Seen noSwitch = ended({}, "Switch USB Camera to USB Mass Storage Device Error.", 0, 1, 0);
         row("the camera refuses to switch", {newer, Fault::None, noSwitch, noSwitch, false, "refuse switch"});
-        // Refused is not an error: the update goes on, with one line in the log.
-        const QString sleepy("|Can't keep the computer awake; it may go to sleep during the update.");
-        const Seen awake{{}, at.log + sleepy, 0, UpgradeStage::Switched, WindowStage::AwaitingDrive, "000", 0};
-        row("the system refuses to stay awake", {newer, Fault::None, awake,
-            ended(success, QString(back).replace("Install.T", "Install.T" + sleepy), 100, 1, 0), true, "refuse awake"});
-
         // Amid other devices.
-        const QString untouched("fw.bin (5)");
         const QString aside = QString(back).replace("Remove!|", "Remove!|Drive T is not on the camera's USB port; "
                                                                 "it is left alone.|");
         row("stick plugged in while the drive is awaited", {newer, Fault::None, at, ended(success, aside, 100, 1)},
-            {1, 1, true, {{DriveAwaited, PlugStick}}}, untouched);
+            {1, 1, true, {{DriveAwaited, PlugStick}}}, "fw.bin (5)");
         // Where the camera's port is unknown, the first USB volume is taken: the stick.
         row("the same, the camera's port unknown", {newer, Fault::None, at, ended(timeOut, flashing, 94, 0), false},
             {1, 1, false, {{DriveAwaited, PlugStick}}}, "fw.bin (IMAGE), update/");
@@ -271,7 +264,7 @@ private slots:
         row("a storm of sticks and webcams while the camera reboots",
             {newer, Fault::None, at, ended(success, webcamIn + "|(cleared)|Success T", 100, 1)},
             {1, 1, true, {{Rebooting, PlugStick}, {Rebooting, PlugWebcam}, {Rebooting, PlugStick},
-                            {Rebooting, PullWebcam}, {Rebooting, PlugWebcam}}}, untouched);
+                            {Rebooting, PullWebcam}, {Rebooting, PlugWebcam}}}, "fw.bin (5)");
         row("webcam plugged in, the camera never returns",
             {newer, Fault::CameraNeverReturns, at, ended(timeOut, webcamIn, 99, 0)},
             {1, 1, true, {{Rebooting, PlugWebcam}}});
@@ -380,7 +373,6 @@ private slots:
                                                                              : nullptr);
         if (unreadable && !unreadable->ok())
             QSKIP(qPrintable(unreadable->why()));
-        b.sim.world.awake.refuse = run.also == "refuse awake";
         first->faults.updateFwUms = run.also == "refuse switch" ? 7 : 0;
         if (run.also == "no information read before")
             b.w.currentVersion = b.w.currentDate = QString();
