@@ -140,7 +140,7 @@ struct Run {
 Q_DECLARE_METATYPE(Run)
 
 // The update amid other devices: how many "Ostrel Camera"s (the first is the bench's), which of
-// them is updated, whether they carry USB ports and device paths, what is plugged in or pulled when.
+// them is updated, whether their USB ports are known, what is plugged in or pulled when.
 enum When { BeforeClick, DriveAwaited, DuringCopy, Rebooting };
 enum Device { PlugStick, PullStick, PlugWebcam, PullWebcam };
 struct Crowd {
