@@ -1,5 +1,4 @@
-// Drive arrivals and removals: what the window makes of each, with the bus check of an arrived drive;
-// and the USB port read from Windows' location paths.
+// Drive arrivals and removals as the window handles them, and the USB port read from Windows' location paths.
 #include "app/tarnholm.h"
 #include "platform/sim/sim_devices.h"
 #include "platform/win/usb_location.h"
@@ -28,8 +27,7 @@ Q_DECLARE_METATYPE(Outcome)
 class DeviceChange : public QObject {
     Q_OBJECT
 private slots:
-    // Location paths as Windows reports them (DEVPKEY_Device_LocationPaths, a string list): the USB
-    // port they name. The camera's UVC device and its mass-storage device share the paths and so the port.
+    // Location paths as Windows reports them (DEVPKEY_Device_LocationPaths, a string list): the USB port they name.
     void usbLocation_data()
     {
         QTest::addColumn<QString>("list"); // the strings, "|" for each NUL
