@@ -1,8 +1,8 @@
 #pragma once
 #include "support/sim_fixture.h"
 
-// Boxes as one line each, "Title: text [icon, buttons, on parent]", so a test compares
-// what the operator saw in one go. A default button shows as a fault: no box of the tool has one.
+// Boxes as one line each, "Title: text [icon, buttons, on parent]", so a test compares what the operator
+// saw in one go. A default button shows as a fault: no box of the tool has one.
 inline QString boxLines(const QVector<SeenBox> &boxes)
 {
     QString out;

@@ -17,8 +17,7 @@ struct SimFixture {
     sim::SimWorld world;
 };
 
-// One message box as the operator saw it: buttons are QMessageBox::StandardButtons,
-// parentName the object name of its parent window.
+// One message box as the operator saw it; buttons: QMessageBox::StandardButtons, parentName: its parent's name.
 struct SeenBox {
     QString title, text;
     QMessageBox::Icon icon;
@@ -27,8 +26,7 @@ struct SeenBox {
     QString parentName;
 };
 
-// Closes every modal message box as soon as it shows, recording it; onBox sees
-// each box first, while it is still open and modal.
+// Closes every modal message box as soon as it shows, recording it; onBox sees each box first, still open.
 class BoxCloser : public QObject {
 public:
     BoxCloser()
@@ -38,12 +36,10 @@ public:
             if (!box || !box->isVisible())
                 return;
             const QWidget *parent = box->parentWidget();
-            const SeenBox seen{box->windowTitle(), box->text(), box->icon(),
-                               int(box->standardButtons()), box->defaultButton() != nullptr,
-                               parent ? parent->objectName() : QString()};
-            boxes.append(seen);
+            boxes.append({box->windowTitle(), box->text(), box->icon(), int(box->standardButtons()),
+                          box->defaultButton() != nullptr, parent ? parent->objectName() : QString()});
             if (onBox)
-                onBox(seen);
+                onBox(boxes.last());
             box->done(QMessageBox::Ok);
         });
         m_timer.start(1);
