@@ -93,11 +93,6 @@ void *drive_init(struct fuse_conn_info *conn, struct fuse_config *cfg)
     return nullptr;
 }
 
-int drive_getattr(const char *path, struct stat *st, struct fuse_file_info *)
-{
-    return result(::lstat(real(path).c_str(), st));
-}
-
 int drive_mkdir(const char *path, mode_t mode)
 {
     if (std::strcmp(path, "/update") == 0) {
@@ -109,8 +104,6 @@ int drive_mkdir(const char *path, mode_t mode)
     }
     return result(::mkdir(real(path).c_str(), mode));
 }
-
-int drive_rmdir(const char *path) { return result(::rmdir(real(path).c_str())); }
 
 int drive_unlink(const char *path)
 {
@@ -131,16 +124,6 @@ int openFile(const char *path, struct fuse_file_info *fi, mode_t mode)
         g_writers.insert(fi->fh);
     fi->keep_cache = 1;   // cached pages outlive the handle, as on a block device's file system
     return 0;
-}
-
-int drive_create(const char *path, mode_t mode, struct fuse_file_info *fi) { return openFile(path, fi, mode); }
-
-int drive_open(const char *path, struct fuse_file_info *fi) { return openFile(path, fi, 0); }
-
-int drive_read(const char *, char *buf, size_t size, off_t offset, struct fuse_file_info *fi)
-{
-    const ssize_t got = ::pread(int(fi->fh), buf, size, offset);
-    return got < 0 ? -errno : int(got);
 }
 
 int drive_write(const char *path, const char *buf, size_t size, off_t offset, struct fuse_file_info *fi)
@@ -185,12 +168,6 @@ int drive_fsync(const char *path, int, struct fuse_file_info *fi)
     return 0;
 }
 
-int drive_release(const char *, struct fuse_file_info *fi)
-{
-    g_writers.erase(fi->fh);
-    return result(::close(int(fi->fh)));
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -207,17 +184,25 @@ int main(int argc, char *argv[])
         return 2;
     struct fuse_operations ops = {};
     ops.init = drive_init;
-    ops.getattr = drive_getattr;
+    ops.getattr = [](const char *path, struct stat *st, fuse_file_info *) {
+        return result(::lstat(real(path).c_str(), st));
+    };
     ops.mkdir = drive_mkdir;
-    ops.rmdir = drive_rmdir;
+    ops.rmdir = [](const char *path) { return result(::rmdir(real(path).c_str())); };
     ops.unlink = drive_unlink;
-    ops.create = drive_create;
-    ops.open = drive_open;
-    ops.read = drive_read;
+    ops.create = [](const char *path, mode_t mode, fuse_file_info *fi) { return openFile(path, fi, mode); };
+    ops.open = [](const char *path, fuse_file_info *fi) { return openFile(path, fi, 0); };
+    ops.read = [](const char *, char *buf, size_t size, off_t offset, fuse_file_info *fi) {
+        const ssize_t got = ::pread(int(fi->fh), buf, size, offset);
+        return got < 0 ? -errno : int(got);
+    };
     ops.write = drive_write;
     ops.flush = drive_flush;
     ops.fsync = drive_fsync;
-    ops.release = drive_release;
+    ops.release = [](const char *, fuse_file_info *fi) {
+        g_writers.erase(fi->fh);
+        return result(::close(int(fi->fh)));
+    };
     // Foreground, one thread: operations arrive in order and are counted so.
     char *args[] = {argv[0], argv[2], const_cast<char *>("-f"), const_cast<char *>("-s"), nullptr};
     return fuse_main(4, args, &ops, nullptr);

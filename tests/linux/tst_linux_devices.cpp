@@ -365,7 +365,8 @@ private slots:
                 devices.announceMountPoint(DeviceEvent::Arrival, dir);
             QCoreApplication::processEvents();
         }
-        QTEST(copiedTo == otherDir + '/' ? "other" : copiedTo == cameraDir + '/' ? "camera" : copiedTo, "copiedTo");
+        const QString drive = copiedTo == otherDir + '/' ? "other" : copiedTo == cameraDir + '/' ? "camera" : copiedTo;
+        QTEST(drive, "copiedTo");
         QTEST(w.ui.EditInfo->toPlainText().contains("Drive " + otherDir + " is not on the camera's USB port"),
               "otherRefused");
         for (const QByteArray &node : nodes)
