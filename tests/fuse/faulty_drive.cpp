@@ -46,7 +46,7 @@ void note(const std::string &line)
     std::fflush(g_log);
 }
 
-// An error the writer always sees.
+// Logs an error its writer always sees and returns it.
 int failed(int error = EIO)
 {
     note("failed");
