@@ -1,22 +1,12 @@
-// A drive that fails on command: a FUSE file system passing through to a
-// directory, with one fault per mount. The camera's view is written to a log.
-//
+// A drive that fails on command: a FUSE file system passing through to a directory, with one fault per mount.
 //   faulty_drive <backing dir> <mount point> <fault> <at> <reference file> <log>
-//
-// Faults on "/fw.bin", at its operation number `at` (0 the create, then one
-// per write, then the fsync, then the close of the written handle):
-//   vanish   the daemon exits without unmounting, like a pulled stick
-//   eio      the operation fails with EIO
-//   short    a write stores and reports only half of its bytes
-//   corrupt  a write stores one byte changed and reports success
-// Other faults: enospc (the drive is full from byte `at` on), mkdir-eio,
-// mkdir-erofs, mkdir-vanish (at the creation of "/update"), none.
-//
-// Log lines: "accepted <bytes>" after each write of fw.bin, "failed" after an
-// error its writer always sees (create, fsync, close, a full drive; the kernel
-// may turn a failed write into a short one), and at the
-// creation of "/update" "trigger ok" or "trigger bad: <missing|short|different|
-// unflushed>", judged against the reference file before "update" exists.
+// Faults on "/fw.bin" at its operation `at` (0 the create, one per write, then the fsync, then the close of the
+// written handle): vanish (the daemon exits without unmounting, like a pulled stick), eio, short (a write stores and
+// reports half its bytes), corrupt (a write stores one byte changed and reports success). Others: enospc (full from
+// byte `at` on), mkdir-eio, mkdir-erofs, mkdir-vanish (at the creation of "/update"), none.
+// The log is the camera's view: "accepted <bytes>" after each write of fw.bin; "failed" after an error its writer
+// always sees (create, fsync, close, a full drive: the kernel may turn a failed write into a short one); at the
+// creation of "/update", "trigger ok" or "trigger bad: <missing|short|different|unflushed>" against the reference.
 #define FUSE_USE_VERSION 31
 #include <fuse.h>
 
@@ -25,14 +15,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -46,9 +34,11 @@ long long g_accepted = 0;    // bytes of fw.bin written in total
 bool g_dirty = false;        // written since the last fsync
 std::set<uint64_t> g_writers;  // handles of fw.bin open for writing
 
-const char kFirmware[] = "/fw.bin";
-
 std::string real(const char *path) { return g_backing + path; }
+
+bool isFirmware(const char *path) { return std::strcmp(path, "/fw.bin") == 0; }
+
+int result(int status) { return status == 0 ? 0 : -errno; }
 
 void note(const std::string &line)
 {
@@ -56,50 +46,46 @@ void note(const std::string &line)
     std::fflush(g_log);
 }
 
+// Logs an error its writer always sees and returns it.
+int failed(int error = EIO)
+{
+    note("failed");
+    return -error;
+}
+
 // Counts one operation on fw.bin; the fault to apply to it, or "".
 std::string faultFor(const char *path)
 {
-    if (std::strcmp(path, kFirmware) != 0)
-        return std::string();
-    const long long op = g_op++;
-    if (op != g_at || g_fault == "enospc" || g_fault.rfind("mkdir", 0) == 0)
+    if (!isFirmware(path) || g_op++ != g_at || g_fault == "enospc" || g_fault.rfind("mkdir", 0) == 0)
         return std::string();
     if (g_fault == "vanish")
         _exit(0);
     return g_fault;
 }
 
-bool writable(int flags) { return (flags & O_ACCMODE) != O_RDONLY; }
-
-std::vector<char> readAll(const std::string &path, bool *ok)
+std::vector<char> readAll(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
-    *ok = bool(in);
     return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string verdict()
 {
-    bool haveFirmware = false, haveReference = false;
-    const std::vector<char> firmware = readAll(real(kFirmware), &haveFirmware);
-    const std::vector<char> reference = readAll(g_reference, &haveReference);
-    if (!haveFirmware)
+    const std::vector<char> firmware = readAll(real("/fw.bin")), reference = readAll(g_reference);
+    if (::access(real("/fw.bin").c_str(), F_OK) != 0)
         return "trigger bad: missing";
     if (firmware.size() < reference.size())
         return "trigger bad: short";
     if (firmware != reference)
         return "trigger bad: different";
-    if (g_dirty)
-        return "trigger bad: unflushed";
-    return "trigger ok";
+    return g_dirty ? "trigger bad: unflushed" : "trigger ok";
 }
 
 void *drive_init(struct fuse_conn_info *conn, struct fuse_config *cfg)
 {
+    // The kernel asks for every name and attribute afresh; file pages stay cached as on a real drive, so only a
+    // reader that bypasses the cache sees what the drive holds.
     conn->want &= ~FUSE_CAP_AUTO_INVAL_DATA;
-    // The kernel asks for every name and attribute afresh; file pages stay
-    // cached as on a real drive, so only a reader that bypasses the cache
-    // sees what the drive holds.
     cfg->entry_timeout = 0;
     cfg->attr_timeout = 0;
     cfg->negative_timeout = 0;
@@ -107,76 +93,40 @@ void *drive_init(struct fuse_conn_info *conn, struct fuse_config *cfg)
     return nullptr;
 }
 
-int drive_getattr(const char *path, struct stat *st, struct fuse_file_info *)
-{
-    return ::lstat(real(path).c_str(), st) ? -errno : 0;
-}
-
-int drive_readdir(const char *path, void *buf, fuse_fill_dir_t fill, off_t,
-                  struct fuse_file_info *, enum fuse_readdir_flags)
-{
-    DIR *dir = ::opendir(real(path).c_str());
-    if (!dir)
-        return -errno;
-    while (struct dirent *entry = ::readdir(dir))
-        fill(buf, entry->d_name, nullptr, 0, fuse_fill_dir_flags(0));
-    ::closedir(dir);
-    return 0;
-}
-
 int drive_mkdir(const char *path, mode_t mode)
 {
     if (std::strcmp(path, "/update") == 0) {
         if (g_fault == "mkdir-vanish")
             _exit(0);
-        if (g_fault == "mkdir-eio")
-            return -EIO;
-        if (g_fault == "mkdir-erofs")
-            return -EROFS;
+        if (g_fault == "mkdir-eio" || g_fault == "mkdir-erofs")
+            return g_fault == "mkdir-eio" ? -EIO : -EROFS;
         note(verdict());
     }
-    return ::mkdir(real(path).c_str(), mode) == 0 ? 0 : -errno;
+    return result(::mkdir(real(path).c_str(), mode));
 }
-
-int drive_rmdir(const char *path) { return ::rmdir(real(path).c_str()) == 0 ? 0 : -errno; }
 
 int drive_unlink(const char *path)
 {
-    if (std::strcmp(path, kFirmware) == 0)
-        g_dirty = false;
-    return ::unlink(real(path).c_str()) == 0 ? 0 : -errno;
+    g_dirty = g_dirty && !isFirmware(path);
+    return result(::unlink(real(path).c_str()));
 }
 
-int openFile(const char *path, struct fuse_file_info *fi, bool create, mode_t mode)
+int openFile(const char *path, struct fuse_file_info *fi, mode_t mode)
 {
-    if (writable(fi->flags) && faultFor(path) == "eio") {
-        note("failed");
-        return -EIO;
-    }
-    const int fd = create ? ::open(real(path).c_str(), fi->flags, mode)
-                          : ::open(real(path).c_str(), fi->flags);
+    const bool writing = (fi->flags & O_ACCMODE) != O_RDONLY;
+    if (writing && faultFor(path) == "eio")
+        return failed();
+    const int fd = ::open(real(path).c_str(), fi->flags, mode);
     if (fd < 0)
         return -errno;
     fi->fh = static_cast<uint64_t>(fd);
-    if (writable(fi->flags) && std::strcmp(path, kFirmware) == 0)
+    if (writing && isFirmware(path))
         g_writers.insert(fi->fh);
-    // Cached pages outlive the handle, as on a block device's file system.
-    fi->keep_cache = 1;
+    fi->keep_cache = 1;   // cached pages outlive the handle, as on a block device's file system
     return 0;
 }
 
-int drive_create(const char *path, mode_t mode, struct fuse_file_info *fi) { return openFile(path, fi, true, mode); }
-
-int drive_open(const char *path, struct fuse_file_info *fi) { return openFile(path, fi, false, 0); }
-
-int drive_read(const char *, char *buf, size_t size, off_t offset, struct fuse_file_info *fi)
-{
-    const ssize_t got = ::pread(int(fi->fh), buf, size, offset);
-    return got < 0 ? -errno : int(got);
-}
-
-int drive_write(const char *path, const char *buf, size_t size, off_t offset,
-                struct fuse_file_info *fi)
+int drive_write(const char *path, const char *buf, size_t size, off_t offset, struct fuse_file_info *fi)
 {
     const std::string fault = faultFor(path);
     if (fault == "eio")
@@ -186,18 +136,15 @@ int drive_write(const char *path, const char *buf, size_t size, off_t offset,
         bytes.resize(size / 2);
     if (fault == "corrupt" && !bytes.empty())
         bytes[0] = char(bytes[0] ^ 0x5a);
-    const bool firmware = std::strcmp(path, kFirmware) == 0;
-    if (firmware && g_fault == "enospc") {
-        if (offset >= g_at) {
-            note("failed");
-            return -ENOSPC;
-        }
+    if (isFirmware(path) && g_fault == "enospc") {
+        if (offset >= g_at)
+            return failed(ENOSPC);
         bytes.resize(size_t(std::min<long long>(size, g_at - offset)));
     }
     const ssize_t put = ::pwrite(int(fi->fh), bytes.data(), bytes.size(), offset);
     if (put < 0)
         return -errno;
-    if (firmware) {
+    if (isFirmware(path)) {
         g_dirty = true;
         g_accepted += put;
         note("accepted " + std::to_string(g_accepted));
@@ -208,39 +155,18 @@ int drive_write(const char *path, const char *buf, size_t size, off_t offset,
 // The kernel sends no open flags with a flush: the handle tells the writer.
 int drive_flush(const char *path, struct fuse_file_info *fi)
 {
-    if (g_writers.count(fi->fh) && faultFor(path) == "eio") {
-        note("failed");
-        return -EIO;
-    }
-    return 0;
+    return g_writers.count(fi->fh) && faultFor(path) == "eio" ? failed() : 0;
 }
 
 int drive_fsync(const char *path, int, struct fuse_file_info *fi)
 {
-    if (faultFor(path) == "eio") {
-        note("failed");
-        return -EIO;
-    }
+    if (faultFor(path) == "eio")
+        return failed();
     if (::fsync(int(fi->fh)) != 0)
         return -errno;
-    if (std::strcmp(path, kFirmware) == 0)
-        g_dirty = false;
+    g_dirty = g_dirty && !isFirmware(path);
     return 0;
 }
-
-int drive_release(const char *, struct fuse_file_info *fi)
-{
-    g_writers.erase(fi->fh);
-    ::close(int(fi->fh));
-    return 0;
-}
-
-int drive_truncate(const char *path, off_t size, struct fuse_file_info *)
-{
-    return ::truncate(real(path).c_str(), size) ? -errno : 0;
-}
-
-int drive_statfs(const char *path, struct statvfs *st) { return ::statvfs(real(path).c_str(), st) ? -errno : 0; }
 
 } // namespace
 
@@ -254,28 +180,29 @@ int main(int argc, char *argv[])
     g_fault = argv[3];
     g_at = std::atoll(argv[4]);
     g_reference = argv[5];
-    g_log = std::fopen(argv[6], "a");
-    if (!g_log)
+    if (!(g_log = std::fopen(argv[6], "a")))
         return 2;
-
-    struct fuse_operations ops;
-    std::memset(&ops, 0, sizeof ops);
+    struct fuse_operations ops = {};
     ops.init = drive_init;
-    ops.getattr = drive_getattr;
-    ops.readdir = drive_readdir;
+    ops.getattr = [](const char *path, struct stat *st, fuse_file_info *) {
+        return result(::lstat(real(path).c_str(), st));
+    };
     ops.mkdir = drive_mkdir;
-    ops.rmdir = drive_rmdir;
+    ops.rmdir = [](const char *path) { return result(::rmdir(real(path).c_str())); };
     ops.unlink = drive_unlink;
-    ops.create = drive_create;
-    ops.open = drive_open;
-    ops.read = drive_read;
+    ops.create = [](const char *path, mode_t mode, fuse_file_info *fi) { return openFile(path, fi, mode); };
+    ops.open = [](const char *path, fuse_file_info *fi) { return openFile(path, fi, 0); };
+    ops.read = [](const char *, char *buf, size_t size, off_t offset, fuse_file_info *fi) {
+        const ssize_t got = ::pread(int(fi->fh), buf, size, offset);
+        return got < 0 ? -errno : int(got);
+    };
     ops.write = drive_write;
     ops.flush = drive_flush;
     ops.fsync = drive_fsync;
-    ops.release = drive_release;
-    ops.truncate = drive_truncate;
-    ops.statfs = drive_statfs;
-
+    ops.release = [](const char *, fuse_file_info *fi) {
+        g_writers.erase(fi->fh);
+        return result(::close(int(fi->fh)));
+    };
     // Foreground, one thread: operations arrive in order and are counted so.
     char *args[] = {argv[0], argv[2], const_cast<char *>("-f"), const_cast<char *>("-s"), nullptr};
     return fuse_main(4, args, &ops, nullptr);

@@ -8,8 +8,8 @@
 #include <poll.h>
 #include <unistd.h>
 
-// logind's Manager as far as inhibitor locks go: records each request and
-// hands out the write end of a pipe whose read end it keeps, as logind does.
+// logind's Manager as far as inhibitor locks go: records each request and hands out the write end of a pipe whose
+// read end it keeps, as logind does.
 class FakeLogind : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
@@ -59,7 +59,6 @@ private slots:
         daemon.terminate();
         daemon.waitForFinished();
     }
-
     void acquire_data()
     {
         QTest::addColumn<QString>("bus");

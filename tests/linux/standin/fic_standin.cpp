@@ -1,10 +1,9 @@
-/* A stand-in for the camera vendor's library that answers from its arguments, so a test sees what
- * reached it. FicDeviceInit: context 0x5000 + length of the device node's name. FicVersionGet: 32 for
- * another context, 33 for a length other than 43, else version 4.5.6 of 2026-12-07, the node's name
- * from byte 7 (at most 32 bytes), MCU -1.2.3. FicUpdateFwUms (built with FIC_UPDATE): 32 for another
- * context. With $FIC_CAMERA_DIR set it plays a camera being updated: its version is the first three
- * bytes of "flashed.bin" there once that exists; FicUpdateFwUms mounts a tmpfs from "/dev/sdz1", its
- * drive, on "drive" there. */
+/* A stand-in for the camera vendor's library that answers from its arguments, so a test sees what reached it.
+ * FicDeviceInit: context 0x5000 + length of the device node's name. FicVersionGet: 32 for another context, 33 for a
+ * length other than 43, else version 4.5.6 of 2026-12-07, the node's name from byte 7 (at most 32 bytes), MCU -1.2.3.
+ * FicUpdateFwUms (built with FIC_UPDATE): 32 for another context. With $FIC_CAMERA_DIR set it plays a camera being
+ * updated: its version is the first three bytes of "flashed.bin" there once that exists; FicUpdateFwUms mounts a
+ * tmpfs from "/dev/sdz1", its drive, on "drive" there. */
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -29,12 +28,13 @@ EXPORT long FicVersionGet(const char *device, unsigned long context, unsigned ch
         return 32;
     if (*length != 43)
         return 33;
-    const size_t n = std::strlen(device);
-    std::memset(block, 0, 43);
-    std::memcpy(block + 7, device, n > 32 ? 32 : n);
     const unsigned char fixed[] = {4, 5, 6, 2026 >> 8, 2026 & 0xff, 12, 7};
+    std::memset(block, 0, 43);
     std::memcpy(block, fixed, sizeof fixed);
-    block[40] = 0xff; block[41] = 2; block[42] = 3;
+    block[40] = 0xff;
+    block[41] = 2;
+    block[42] = 3;
+    std::strncpy(reinterpret_cast<char *>(block) + 7, device, 32);
     const char *camera = std::getenv("FIC_CAMERA_DIR");
     if (std::FILE *flashed = camera ? std::fopen((std::string(camera) + "/flashed.bin").c_str(), "rb") : nullptr) {
         block[0] = std::fread(block, 1, 3, flashed) == 3 ? block[0] : 0;
