@@ -1,9 +1,7 @@
-// The Windows backend on real Win32 calls: device notifications reaching the window, the volume bus
-// check, capture enumeration, the vendor library (a stand-in put where each case needs it), the copy
-// onto a drive letter, the keep-awake hold. The rest is simulated. Capture devices are stand-in sources
-// (a COM server of the tests) registered as Windows registers a camera's source filter, under
-// HKEY_CLASSES_ROOT: under wine (a private prefix) that needs no rights, on Windows an administrator.
-// (Wine's enumerator does not see a per-user registration under HKCU\Software\Classes.)
+// The Windows backend on real Win32 calls, with stand-ins for the capture sources (a COM server of the
+// tests, registered as Windows registers a camera's source filter) and the vendor library; the rest is
+// simulated. The sources go to HKEY_CLASSES_ROOT: under wine (a private prefix) that needs no rights, on
+// Windows an administrator. (Wine's enumerator does not see a registration under HKCU\Software\Classes.)
 #include "app/tarnholm.h"
 #include "app/worker.h"
 #include "platform/host_file_io.h"
@@ -32,8 +30,6 @@ const QString kCamera = QStringLiteral(
 const QString kGuid = QStringLiteral("65E8773D-8F56-11D0-A3B9-00A0C9223196");
 const QString kLibrary = QStringLiteral("FicUvcExKorvane.dll");
 const QString kVideoInput = QStringLiteral("CLSID\\{860BB310-5D01-11d0-BD3B-00A0C911CE86}\\Instance\\");
-// scripts/windows-test.sh maps T: to a folder, marked so that no real drive T: is written to.
-const QString kMappedDrive = QStringLiteral("T:\\");
 
 // The camera's record as Windows lays it out (odd records are the decoder test's).
 QByteArray interfaceRecord()
@@ -64,12 +60,7 @@ bool setString(const QString &key, const QString &name, const QString &value)
     return RegSetKeyValueW(HKEY_CLASSES_ROOT, w(key), name.isEmpty() ? nullptr : w(name), REG_SZ,
                            value.utf16(), DWORD(2 * (value.size() + 1))) == ERROR_SUCCESS;
 }
-QString classText(int number)
-{
-    wchar_t text[40];
-    StringFromGUID2(standInClass(static_cast<unsigned char>(number)), text, 40);
-    return QString::fromWCharArray(text);
-}
+QString classText(int number) { return QUuid(standInClass(static_cast<unsigned char>(number))).toString(); }
 } // namespace
 
 class WinBackend : public QObject {
@@ -111,17 +102,11 @@ class WinBackend : public QObject {
         return RegDeleteTreeW(HKEY_CLASSES_ROOT, w(kVideoInput + classText(number))) == ERROR_SUCCESS
             && RegDeleteTreeW(HKEY_CLASSES_ROOT, w("CLSID\\" + classText(number))) == ERROR_SUCCESS;
     }
-    // The system's capture devices and vendor library in place of the simulated, a stand-in library
-    // (variant) put into the folder unless none is given.
-    bool useSystem(const QString &folder, const QString &variant = "standin")
+    // A stand-in vendor library (variant) put into the folder; cleanup() removes it.
+    bool plant(const QString &folder, const QString &variant = "standin")
     {
-        library.reset(new platform::WinCameraLibrary);
-        platform::Platform p = platform::current();
-        p.capture = &capture;
-        p.camera = library.get();
-        platform::install(p);
-        planted = folder.isEmpty() ? QString() : folder + '/' + kLibrary;
-        return planted.isEmpty() || QFile::copy(program + '/' + variant + '/' + kLibrary, planted);
+        planted = folder + '/' + kLibrary;
+        return QFile::copy(program + '/' + variant + '/' + kLibrary, planted);
     }
     // The list as "[text] of <the stand-in device whose filter is the item's data>".
     static QString items(const Tarnholm &window)
@@ -150,7 +135,10 @@ private slots:
     void init()
     {
         sim.reset(new SimFixture);
+        library.reset(new platform::WinCameraLibrary);
         platform::Platform p = platform::current();
+        p.capture = &capture;
+        p.camera = library.get();
         p.notifier = &notifier;
         p.volumes = &volumes;
         p.awake = &awake;
@@ -210,7 +198,7 @@ private slots:
         if (QByteArray(QTest::currentDataTag()).contains("Q:") && QFileInfo::exists("Q:/"))
             QSKIP("this machine has a drive Q:");
         const auto plugInCameras = [&] { return plugIn(2, "Ostrel Camera", false) && plugIn(3, "Ostrel Camera"); };
-        QVERIFY(useSystem(program));
+        QVERIFY(plant(program));
         QVERIFY(camera == 0 || plugIn(1, "USB2.0 HD UVC WebCam"));
         QVERIFY(camera >= 0 || plugInCameras());
         DebugCapture trace;
@@ -234,7 +222,8 @@ private slots:
     }
 
     // Where the vendor library lies decides whether the window reaches it. The library gets the very
-    // filter the moniker bound for the listed camera, alive enough to answer GetClassID.
+    // filter the moniker bound for the listed camera, alive enough to answer GetClassID. From the
+    // camera's switch the window holds the system awake until it closes.
     void vendorLibrary_data()
     {
         QTest::addColumn<QString>("where");
@@ -252,17 +241,21 @@ private slots:
         QFETCH(QString, where);
         QFETCH(QString, variant);
         QFETCH(QString, info);
-        const QString folder = where == "program" ? program : where.isEmpty() ? QString() : elsewhere.path();
-        QVERIFY(useSystem(folder, variant));
+        const QString folder = where == "program" ? program : elsewhere.path();
+        QVERIFY(where.isEmpty() || plant(folder, variant));
         if (where == "working")
             QVERIFY(QDir::setCurrent(folder));
         if (where == "path")
             qputenv("PATH", QDir::toNativeSeparators(folder).toLocal8Bit() + ';' + startPath);
         QVERIFY(plugIn(1, "USB2.0 HD UVC WebCam") && plugIn(2, "Ostrel Camera"));
+        // SetThreadExecutionState answers with the state before the call: each probe shows what the
+        // window left behind. Wine's process starts with ES_SYSTEM_REQUIRED set, a Windows thread with none.
+        const auto held = [](DWORD s) { return SetThreadExecutionState(s) & ES_SYSTEM_REQUIRED; };
+        held(ES_CONTINUOUS);
 
-        Tarnholm window;   // reads the listed camera's version at once
-        QCOMPARE(window.ui.EditInfo->toPlainText(), info);
-        QCOMPARE(window.ui.DeviceInfo->toPlainText().contains("Version : 2.3.4"), info.isEmpty());
+        std::unique_ptr<Tarnholm> window(new Tarnholm);   // reads the listed camera's version at once
+        QCOMPARE(window->ui.EditInfo->toPlainText(), info);
+        QCOMPARE(window->ui.DeviceInfo->toPlainText().contains("Version : 2.3.4"), info.isEmpty());
         // Held by the tool alone, and only while it uses it.
         const HMODULE loaded = GetModuleHandleW(w(kLibrary));
         QCOMPARE(loaded != nullptr, info.isEmpty());
@@ -272,21 +265,26 @@ private slots:
         StandInState *state = reinterpret_cast<StandInStateFn>(reinterpret_cast<void (*)()>(recorder))();
         // The update request: same filter, the context of its own init.
         state->contextToGive = 0xBEEF;
-        state->updateFwUmsStatus = 31;
-        window.ui.EditFwFile->setText(firmware);
-        window.ui.BtnLoadFw->click();
-        const QString camera = QString::number(window.ui.DeviceList->itemData(0).toLongLong(), 16);
+        window->ui.EditFwFile->setText(firmware);
+        const QString camera = QString::number(window->ui.DeviceList->itemData(0).toLongLong(), 16);
+        const DWORD before = held(ES_CONTINUOUS);
+        window->ui.BtnLoadFw->click();
         QCOMPARE(QString(state->calls).replace(camera, "camera"),
                  "init camera; version camera c0ffee 43; class 0573a1e0..02; init camera; update camera beef; ");
-        QCOMPARE(window.ui.EditInfo->toPlainText(), QString("Switch USB Camera to USB Mass Storage Device Error."));
+        QVERIFY(window->ui.EditInfo->toPlainText().startsWith("Wait UMS Install."));
+        const DWORD during = held(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+        window.reset();
+        QCOMPARE(QVector<DWORD>({before, during, held(ES_CONTINUOUS)}), QVector<DWORD>({0, ES_SYSTEM_REQUIRED, 0}));
     }
 
-    // The worker's copy through a drive letter, "T:\" + "\" + "fw.bin", on the host's file calls.
+    // The worker's copy through a drive letter, "T:\" + "\" + "fw.bin", on the host's file calls. T: is a
+    // folder scripts/windows-test.sh maps and marks, so that no real drive T: is written to.
     void copyOntoDriveLetter()
     {
         if (!QFileInfo::exists("T:/tarnholm-test-drive"))
             QSKIP("no test drive T: mapped to a folder (scripts/windows-test.sh maps one)");
-        QFile::remove(kMappedDrive + "fw.bin");
+        const QString drive = QStringLiteral("T:\\");
+        QFile::remove(drive + "fw.bin");
         QTemporaryFile source;
         QVERIFY(source.open());
         for (int i = 0; i < 100000; ++i)   // 50 chunks
@@ -294,7 +292,7 @@ private slots:
         source.close();
         Worker worker;
         QStringList codes;
-        JobThread thread([&]() { worker.WorkerLoadFw({source.fileName(), kMappedDrive}); });
+        JobThread thread([&]() { worker.WorkerLoadFw({source.fileName(), drive}); });
         connect(&worker, &Worker::WorkerTheardState, &worker, [&](int code) {
             codes << QString::number(code);
             thread.requestInterruption();   // no wait for a camera after the copy
@@ -302,27 +300,8 @@ private slots:
         thread.start();
         thread.wait();
         QCOMPARE(codes.first() + ".." + codes.last(), QString("1..50"));
-        QFile copied(kMappedDrive + "fw.bin");
+        QFile copied(drive + "fw.bin");
         QVERIFY(copied.open(QIODevice::ReadOnly) && source.open() && copied.readAll() == source.readAll());
-    }
-
-    // The window holds the system awake from the camera's switch until it closes.
-    // SetThreadExecutionState answers with the state before the call: each probe shows what
-    // the window left behind.
-    void windowHoldsAwake()
-    {
-        sim->world.capture.attach({"Ostrel Camera", true, true, QByteArray(43, '\1'), {}});
-        const auto held = [](DWORD s) { return SetThreadExecutionState(s) & ES_SYSTEM_REQUIRED; };
-        // Wine's process starts with ES_SYSTEM_REQUIRED set, a Windows thread with none.
-        held(ES_CONTINUOUS);
-        std::unique_ptr<Tarnholm> window(new Tarnholm);
-        const DWORD before = held(ES_CONTINUOUS);
-        window->ui.EditFwFile->setText(firmware);
-        window->ui.BtnLoadFw->click();
-        QVERIFY(window->ui.EditInfo->toPlainText().startsWith("Wait UMS Install."));
-        const DWORD during = held(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
-        window.reset();
-        QCOMPARE(QVector<DWORD>({before, during, held(ES_CONTINUOUS)}), QVector<DWORD>({0, ES_SYSTEM_REQUIRED, 0}));
     }
 };
 

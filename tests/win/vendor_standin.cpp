@@ -44,7 +44,7 @@ __declspec(dllexport) long FicVersionGet(IBaseFilter *filter, unsigned long cont
 __declspec(dllexport) long FicUpdateFwUms(IBaseFilter *filter, unsigned long context)
 {
     note("update %zx %lx; ", reinterpret_cast<size_t>(filter), context);
-    return g_state.updateFwUmsStatus;
+    return 0;
 }
 #endif
 } // extern "C"

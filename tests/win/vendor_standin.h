@@ -5,6 +5,5 @@
 struct StandInState {
     char calls[512] = {};
     unsigned long contextToGive = 0xC0FFEE;   // by FicDeviceInit
-    long updateFwUmsStatus = 0;
 };
 using StandInStateFn = StandInState *(*)();
