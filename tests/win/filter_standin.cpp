@@ -3,7 +3,6 @@
 #include "filter_standin.h"
 
 #include <dshow.h>
-#include <new>
 
 namespace {
 
@@ -12,7 +11,7 @@ FilterStandInState g_state;
 // Every method a capture source has; only identity and references do anything.
 class Filter final : public IBaseFilter {
 public:
-    explicit Filter(int slot) : m_slot(slot) {}
+    int m_slot = 0;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
     {
         const bool known = iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter
@@ -43,13 +42,8 @@ public:
     HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph *, LPCWSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR *) override { return E_NOTIMPL; }
-
-private:
-    int m_slot;
 };
-
-// Objects live in static storage for the life of the process.
-alignas(Filter) unsigned char g_objects[FilterStandInState::Room][sizeof(Filter)];
+Filter g_filters[FilterStandInState::Room];   // for the life of the process
 
 // One static factory per device number; references to it are of no interest.
 class Factory final : public IClassFactory {
@@ -69,7 +63,8 @@ public:
             return outer ? CLASS_E_NOAGGREGATION : E_OUTOFMEMORY;
         const int slot = g_state.created++;
         g_state.device[slot] = device;
-        return (new (g_objects[slot]) Filter(slot))->QueryInterface(iid, out);   // the creator's reference
+        g_filters[slot].m_slot = slot;
+        return g_filters[slot].QueryInterface(iid, out);   // the creator's reference
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };

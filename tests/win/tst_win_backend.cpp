@@ -13,7 +13,6 @@
 #include "platform/win/win_volume_bus.h"
 #include "support/box_text.h"
 #include "support/job_thread.h"
-#include "update/update_state.h"
 #include "win/filter_standin.h"
 #include "win/vendor_standin.h"
 
@@ -119,10 +118,6 @@ class WinBackend : public QObject {
         }
         return out.join(", ");
     }
-    QVector<int> boundSince(int first) const
-    {
-        return QVector<int>(filters->device + first, filters->device + filters->created);
-    }
 
 private slots:
     void initTestCase()
@@ -149,7 +144,6 @@ private slots:
     }
     void cleanup()
     {
-        g_upgradeStage = UpgradeStage::None;
         g_mainWindow = nullptr;
         for (int number : QVector<int>(registered))
             unplug(number);
@@ -164,12 +158,11 @@ private slots:
         QCOMPARE(filters->releasesTooMany, tooManyBefore);
     }
 
-    // Records sent to the window's own handle. Every stand-in source with a path is bound (and held,
-    // once) in category order; only the camera is listed, with its own filter as item data. A capture
-    // interface's record enumerates again and gives back the old monikers and filters once each
-    // (cleanup() checks that closing gives back the rest). Volumes come with no capture device at all,
-    // as wine has none of its own: C: is the wine prefix's (or Windows') own disk, never USB; behind Q:
-    // lies no drive, and the bus check gives up.
+    // Records sent to the window's own handle. Every stand-in source with a path is bound (and held, once)
+    // in category order; only the camera is listed, its own filter as item data. A capture interface's
+    // record enumerates again, giving back the old monikers and filters once each (closing: cleanup()).
+    // Volumes come without capture devices, as wine has none: C: is the wine prefix's (or Windows') own
+    // disk, never USB; behind Q: lies no drive, and the bus check gives up.
     void deviceChange_data()
     {
         QTest::addColumn<QByteArray>("record");
@@ -217,7 +210,7 @@ private slots:
         if (!sim->clock.sleeps().isEmpty())
             seen << QString("%1 waits").arg(sim->clock.sleeps().size());
         QTEST(seen + boxLines(boxes.boxes).split('\n', Qt::SkipEmptyParts), "seen");
-        QCOMPARE(boundSince(first), bound);
+        QCOMPARE(QVector<int>(filters->device + first, filters->device + filters->created), bound);
         QCOMPARE(filters->outstanding() - heldBefore, long(bound.size()));
     }
 
@@ -284,7 +277,6 @@ private slots:
         if (!QFileInfo::exists("T:/tarnholm-test-drive"))
             QSKIP("no test drive T: mapped to a folder (scripts/windows-test.sh maps one)");
         const QString drive = QStringLiteral("T:\\");
-        QFile::remove(drive + "fw.bin");
         QTemporaryFile source;
         QVERIFY(source.open());
         for (int i = 0; i < 100000; ++i)   // 50 chunks

@@ -1,6 +1,5 @@
-// A stand-in for the camera vendor's library: the three calls with the tool's signatures, noting
-// each call (and the class of the filter it got) and answering as the test chooses. Built without
-// FicUpdateFwUms as well (STANDIN_LACKS_UPDATE), for a library that misses an export.
+// A stand-in for the camera vendor's library: its three calls, noted (with the class of the filter got)
+// and answered. Built without FicUpdateFwUms as well (STANDIN_LACKS_UPDATE): a library missing an export.
 #include "vendor_standin.h"
 
 #include <cstdio>
