@@ -1,30 +1,21 @@
-// The stand-in capture source (see filter_standin.h): registered by a test under
-// the video-input category, created by DirectShow's moniker through DllGetClassObject.
+// The stand-in capture source (see filter_standin.h): registered by a test under the video-input
+// category, created by DirectShow's moniker through DllGetClassObject.
 #include "filter_standin.h"
 
 #include <dshow.h>
-#include <new>
 
 namespace {
 
 FilterStandInState g_state;
 
-bool isStandInClass(REFCLSID id, unsigned char *device)
-{
-    const GUID base = standInClass(0);   // all but the last byte, which is the device's
-    *device = id.Data4[7];
-    return memcmp(&id, &base, sizeof(GUID) - 1) == 0;
-}
-
 // Every method a capture source has; only identity and references do anything.
 class Filter final : public IBaseFilter {
 public:
-    explicit Filter(int slot) : m_slot(slot) {}
-
+    int m_slot = 0;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
     {
-        const bool known = iid == IID_IUnknown || iid == IID_IPersist
-                           || iid == IID_IMediaFilter || iid == IID_IBaseFilter;
+        const bool known = iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter
+                           || iid == IID_IBaseFilter;
         *out = known ? static_cast<IBaseFilter *>(this) : nullptr;
         return known ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
@@ -32,13 +23,9 @@ public:
     ULONG STDMETHODCALLTYPE Release() override
     {
         long &refs = g_state.references[m_slot];
-        if (refs == 0) {
-            ++g_state.releasesTooMany;
-            return 0;
-        }
-        return ULONG(--refs);
+        g_state.releasesTooMany += refs == 0;
+        return ULONG(refs == 0 ? 0 : --refs);
     }
-
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID *id) override
     {
         *id = standInClass(static_cast<unsigned char>(g_state.device[m_slot]));
@@ -55,13 +42,8 @@ public:
     HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph *, LPCWSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR *) override { return E_NOTIMPL; }
-
-private:
-    int m_slot;
 };
-
-// Objects live in static storage for the life of the process.
-alignas(Filter) unsigned char g_objects[FilterStandInState::Room][sizeof(Filter)];
+Filter g_filters[FilterStandInState::Room];   // for the life of the process
 
 // One static factory per device number; references to it are of no interest.
 class Factory final : public IClassFactory {
@@ -77,15 +59,12 @@ public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID iid, void **out) override
     {
         *out = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        if (g_state.created == FilterStandInState::Room)
-            return E_OUTOFMEMORY;
+        if (outer || g_state.created == FilterStandInState::Room)
+            return outer ? CLASS_E_NOAGGREGATION : E_OUTOFMEMORY;
         const int slot = g_state.created++;
         g_state.device[slot] = device;
-        auto *filter = new (g_objects[slot]) Filter(slot);
-        g_state.object[slot] = static_cast<IBaseFilter *>(filter);
-        return filter->QueryInterface(iid, out);   // the creator's one reference
+        g_filters[slot].m_slot = slot;
+        return g_filters[slot].QueryInterface(iid, out);   // the creator's reference
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
@@ -98,12 +77,12 @@ __declspec(dllexport) FilterStandInState *FilterStandInRecorder() { return &g_st
 
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID id, REFIID iid, void **out)
 {
-    unsigned char device = 0;
+    const GUID base = standInClass(0);   // all but the last byte, which is the device's
     *out = nullptr;
-    if (!isStandInClass(id, &device))
+    if (memcmp(&id, &base, sizeof(GUID) - 1) != 0)
         return CLASS_E_CLASSNOTAVAILABLE;
-    g_factories[device].device = device;
-    return g_factories[device].QueryInterface(iid, out);
+    g_factories[id.Data4[7]].device = id.Data4[7];
+    return g_factories[id.Data4[7]].QueryInterface(iid, out);
 }
 
 // The objects live in the DLL: it stays while the process runs.

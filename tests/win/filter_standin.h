@@ -1,9 +1,7 @@
 #pragma once
-// A stand-in video capture source: a COM server whose minimal IBaseFilter objects
-// count their own references, reached through the export "FilterStandInRecorder".
-// It serves every class {0573A1E0-7E4B-4F6A-9C41-5A6D1E0B00nn}; nn is the device
-// number the object keeps. Objects are never freed, so a release too many is
-// counted instead of touching freed memory.
+// A stand-in video capture source: a COM server of minimal IBaseFilter objects that count their own
+// references (export "FilterStandInRecorder"), for every class {0573A1E0-7E4B-4F6A-9C41-5A6D1E0B00nn},
+// nn the object's device number. Never freed, an object counts a release too many instead.
 #include <numeric>
 #include <windows.h>
 
@@ -16,7 +14,6 @@ struct FilterStandInState {
     static constexpr int Room = 64;
     int created = 0;           // objects made, in order
     int device[Room] = {};     // each object's device number
-    void *object[Room] = {};   // each object's IBaseFilter address
     long references[Room] = {};
     int releasesTooMany = 0;   // Release on an object already at 0
     long outstanding() const { return std::accumulate(references, references + created, 0L); }

@@ -1,7 +1,5 @@
-// A stand-in for the camera vendor's library: the three calls with the tool's signatures,
-// noting each call (and, if asked, the class of the filter it got) and answering as the
-// test chooses. Built without FicUpdateFwUms as well (STANDIN_LACKS_UPDATE), for a
-// library that misses an export.
+// A stand-in for the camera vendor's library: its three calls, noted (with the class of the filter got)
+// and answered. Built without FicUpdateFwUms as well (STANDIN_LACKS_UPDATE): a library missing an export.
 #include "vendor_standin.h"
 
 #include <cstdio>
@@ -27,13 +25,12 @@ __declspec(dllexport) long FicDeviceInit(IBaseFilter *filter, unsigned long *con
     return 0;
 }
 
-__declspec(dllexport) long FicVersionGet(IBaseFilter *filter, unsigned long context,
-                                         unsigned char *block, int *length)
+__declspec(dllexport) long FicVersionGet(IBaseFilter *filter, unsigned long context, unsigned char *block, int *length)
 {
     note("version %zx %lx %d; ", reinterpret_cast<size_t>(filter), context, *length);
     // A real capture source answers with its class: proof that it is alive.
     CLSID id;
-    if (g_state.askClass && filter->GetClassID(&id) == S_OK)
+    if (filter->GetClassID(&id) == S_OK)
         note("class %08lx..%02x; ", id.Data1, id.Data4[7]);
     // Version 2.3.4 of 2026-12-07, as a camera packs it.
     const unsigned char answer[7] = {2, 3, 4, 0x07, 0xEA, 12, 7};
@@ -46,7 +43,7 @@ __declspec(dllexport) long FicVersionGet(IBaseFilter *filter, unsigned long cont
 __declspec(dllexport) long FicUpdateFwUms(IBaseFilter *filter, unsigned long context)
 {
     note("update %zx %lx; ", reinterpret_cast<size_t>(filter), context);
-    return g_state.updateFwUmsStatus;
+    return 0;
 }
 #endif
 } // extern "C"
