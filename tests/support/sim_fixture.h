@@ -54,7 +54,6 @@ private:
 // Captures the debug trace (qDebug), from any thread, while alive.
 class DebugCapture {
 public:
-    struct Line { QString text, file; int line; QString function; };
     DebugCapture()
     {
         QMutexLocker lock(&s_mutex);
@@ -62,17 +61,10 @@ public:
         s_previous = qInstallMessageHandler(&capture);
     }
     ~DebugCapture() { qInstallMessageHandler(s_previous); }
-    QVector<Line> detailed() const
+    QStringList lines() const
     {
         QMutexLocker lock(&s_mutex);
         return s_lines;
-    }
-    QStringList lines() const
-    {
-        QStringList out;
-        for (const Line &l : detailed())
-            out << l.text;
-        return out;
     }
 
 private:
@@ -81,9 +73,9 @@ private:
         if (type != QtDebugMsg)
             return s_previous ? s_previous(type, c, text) : void();
         QMutexLocker lock(&s_mutex);
-        s_lines.append({text, QString::fromLatin1(c.file), c.line, QString::fromLatin1(c.function)});
+        s_lines.append(text);
     }
     static inline QMutex s_mutex;
-    static inline QVector<Line> s_lines;
+    static inline QStringList s_lines;
     static inline QtMessageHandler s_previous = nullptr;
 };
