@@ -14,5 +14,7 @@ configure_and_build "$BUILD_DIR"
 export QT_QPA_PLATFORM=offscreen
 cd "$BUILD_DIR"
 ctest --output-on-failure -j "$JOBS"
-# The faulty-drive sweep's run count (or why it was skipped).
-grep -h "faulty drive sweep:\|SKIP   : FaultyDrive::initTestCase" Testing/Temporary/LastTest.log || true
+# The faulty-drive sweep's totals, and why it was skipped if it was.
+grep -h "SKIP   : FaultyDrive::initTestCase" Testing/Temporary/LastTest.log || true
+grep -h -B1 "Finished testing of FaultyDrive" Testing/Temporary/LastTest.log \
+    | sed -n 's/^Totals/faulty drive sweep, totals/p' || true

@@ -247,9 +247,6 @@ private slots:
                                                                 "it is left alone.|");
         row("stick plugged in while the drive is awaited", {newer, Fault::None, at, ended(success, aside, 100, 1)},
             {1, 1, true, {{DriveAwaited, PlugStick}}}, "fw.bin (5)");
-        // Where the camera's port is unknown, the first USB volume is taken: the stick.
-        row("the same, the camera's port unknown", {newer, Fault::None, at, ended(timeOut, flashing, 94, 0), false},
-            {1, 1, false, {{DriveAwaited, PlugStick}}}, "fw.bin (IMAGE), update/");
         row("webcam unplugged during the copy", {newer, Fault::None, at, updated},
             {1, 1, true, {{BeforeClick, PlugWebcam}, {DuringCopy, PullWebcam}}});
         const QString webcamIn = rebooting + "|USB Camera Device insert";
@@ -265,11 +262,9 @@ private slots:
         const QString stays("Wait UMS Install.T|USB Camera Device Remove!|(cleared)|Write file to T, T");
         const QString staysBack("|Reboot... T|USB Camera Device insert|Success T");
         const QString staysFlashed = stays + "|Write firmware to flash.T|Waiting..." + staysBack;
-        // The second camera runs 2.0.3, the others 2.1.15.
+        // The second camera runs 2.0.3, the others 2.1.15: were the first read, this would be a success.
         row("two cameras of one name, the second's version unchanged",
             {"", Fault::None, at, ended(unchanged, stays + staysBack, 100, 2)}, {2, 2, true});
-        row("two cameras of one name, the second updated",
-            {newer, Fault::None, at, ended(success, staysFlashed, 100, 2)}, {2, 2, true});
         // Nothing tells them apart: neither is read.
         row("two cameras of one name, no ports or paths",
             {newer, Fault::None, at, ended(unchanged, staysFlashed, 100, 2)}, {2, 2, false});
@@ -402,7 +397,7 @@ private slots:
         const QDir stickRoot(stickDir.isEmpty() ? dir.filePath("no stick") : stickDir);
         for (const QFileInfo &e : stickRoot.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot))
             names << (e.isDir() ? e.fileName() + "/" : QStringLiteral("%1 (%2)").arg(e.fileName()).arg(e.size()));
-        QTEST(names.join(", ").replace(QString::number(image.size()), "IMAGE"), "stick");
+        QTEST(names.join(", "), "stick");
     }
 };
 

@@ -91,17 +91,6 @@ bool mountTmpfs(const QString &dir, const char *source = "tarnholm")
     return QDir().mkpath(dir) && ::mount(source, QFile::encodeName(dir), "tmpfs", 0, "size=1m") == 0;
 }
 
-// Mounts a new ext4 image on `dir` through a loop device. Empty on success, else why not.
-QString mountExt4(const QString &image, const QString &dir)
-{
-    QDir().mkpath(dir);
-    for (const QStringList &command : {QStringList{"truncate", "-s", "8M", image}, {"mkfs.ext4", "-q", "-F", image},
-                                       {"mount", "-o", "loop", image, dir}})
-        if (QProcess::execute(command[0], command.mid(1)) != 0)
-            return command.join(' ') + " failed";
-    return QString();
-}
-
 QString libraryIn(const QString &folder)
 {
     return QDir(folder).filePath(QString::fromLatin1(LinuxCameraLibrary::fileName()));
@@ -152,7 +141,6 @@ private slots:
     {
         QTest::addColumn<QString>("nodes");
         QTest::addColumn<QString>("expected");   // "name|node" per slot
-        QTest::newRow("no video nodes") << "" << "";
         QTest::newRow("metadata node beside the picture node") << "0|Cam|1|, 1|Cam|0|" << "Cam|/dev/video0";
         QTest::newRow("node number order") << "10|B|1|, 2|A|1|" << "A|/dev/video2, B|/dev/video10";
         QTest::newRow("udev product before sysfs name") << "3|Ostrel Camera|1|card" << "Ostrel Camera|/dev/video3";
@@ -187,20 +175,17 @@ private slots:
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<bool>("camera");
-        QTest::addColumn<unsigned long>("contextShift");
         QTest::addColumn<QString>("outcome");   // statuses of the three calls, node named by the block
-        QTest::newRow("camera answers") << StandinFull << true << 0ul << "0 0 0 /dev/video5";
-        QTest::newRow("context must come back unchanged") << StandinFull << true << 1ul << "0 32 32 ";
-        QTest::newRow("no camera behind the filter") << StandinFull << false << 0ul << "22 22 22 ";
-        QTest::newRow("library lacks a function") << STANDIN_DIR "/partial" << true << 0ul << "127 127 127 ";
-        QTest::newRow("copy in the working folder") << "working folder" << true << 0ul << "126 126 126 ";
-        QTest::newRow("copy beside the program") << "program folder" << true << 0ul << "0 0 0 /dev/video5";
+        QTest::newRow("camera answers") << StandinFull << true << "0 0 0 /dev/video5";
+        QTest::newRow("no camera behind the filter") << StandinFull << false << "22 22 22 ";
+        QTest::newRow("library lacks a function") << STANDIN_DIR "/partial" << true << "127 127 127 ";
+        QTest::newRow("copy in the working folder") << "working folder" << true << "126 126 126 ";
+        QTest::newRow("copy beside the program") << "program folder" << true << "0 0 0 /dev/video5";
     }
     void library()
     {
         QFETCH(QString, folder);
         QFETCH(bool, camera);
-        QFETCH(unsigned long, contextShift);
         QTemporaryDir work;
         const QString before = QDir::currentPath(), programCopy = libraryIn(QCoreApplication::applicationDirPath());
         auto restore = qScopeGuard([&] { QDir::setCurrent(before); QFile::remove(programCopy); });
@@ -221,24 +206,21 @@ private slots:
         unsigned char block[43] = {};
         int length = 43;
         const long init = library.deviceInit(filter, &context);
-        context += contextShift;
         const long version = library.versionGet(filter, context, block, &length);
         QTEST(QStringLiteral("%1 %2 %3 %4").arg(init).arg(version).arg(library.updateFwUms(filter, context))
                   .arg(reinterpret_cast<const char *>(block + 7)), "outcome");
     }
 
-    // `setup`: a directory "missing", with a "tmpfs" or "ext4" mounted on it, or whose device number is linked in a
+    // `setup`: a directory "missing", with a "tmpfs" mounted on it, or whose device number is linked in a
     // test bed to the last of a chain of "subsystem name [ID_BUS]" devices. Only USB or not counts, never which bus.
     void bus_data()
     {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<bool>("usb");   // the window takes it
-        QTest::newRow("USB stick partition") << "usb 1-2, scsi host6, block sdb usb, block sdb1" << true;
         QTest::newRow("USB ancestor without ID_BUS") << "usb 1-3, scsi host7, block sdc" << true;
         QTest::newRow("SATA disk") << "ata ata1, block sda ata, block sda2" << false;
         QTest::newRow("loop device") << "block loop3" << false;
         QTest::newRow("tmpfs mounted") << "tmpfs" << false;
-        QTest::newRow("ext4 on a loop device") << "ext4" << false;
         QTest::newRow("missing directory") << "missing" << false;
     }
     void bus()
@@ -248,14 +230,11 @@ private slots:
         const QString dir = work.filePath(QStringLiteral("mnt"));
         auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(dir), MNT_DETACH); });
         QScopedPointer<UdevTestbed> bed;   // only for a chain: the mounts are looked up in the real /sys
-        if ((setup == "tmpfs" || setup == "ext4") && !g_noMounts.isEmpty())
+        if (setup == "tmpfs" && !g_noMounts.isEmpty())
             QSKIP(qPrintable(g_noMounts));
-        const QString why = setup == "ext4" ? mountExt4(work.filePath(QStringLiteral("disk.img")), dir) : QString();
-        if (!why.isEmpty())
-            QSKIP(qPrintable(why));
         if (setup == "tmpfs")
             QVERIFY2(mountTmpfs(dir), std::strerror(errno));
-        if (setup != "tmpfs" && setup != "ext4" && setup != "missing") {
+        if (setup != "tmpfs" && setup != "missing") {
             bed.reset(new UdevTestbed);
             QVERIFY(QDir().mkpath(dir) && bed->linkBlock(dir, bed->chain(setup)));
         }
@@ -295,9 +274,6 @@ private slots:
         QTest::newRow("USB volume on no USB device: its port unknown, it is taken")
             << true << false << "scsi host9, block sdy usb" << "other" << false << 1;
         QTest::newRow("the camera's drive alone") << true << false << "" << "camera" << false << 1;
-        QTest::newRow("the camera's drive alone, nodes swapped") << true << true << "" << "camera" << false << 0;
-        QTest::newRow("the camera's drive alone, cameras on no USB device") << false << false << "" << "camera" << false
-                                                                             << -1;
     }
     void ports()
     {
@@ -379,18 +355,11 @@ private slots:
 
     // One whole update in real time: the stand-in's switch call mounts the camera's drive, and the test plays the
     // rest of the camera.
-    void wholeUpdate_data()
-    {
-        QTest::addColumn<QByteArray>("image");   // its first three bytes become the version
-        QTest::addColumn<QString>("result");
-        QTest::newRow("newer firmware") << QByteArray("\x05\x00\x00", 3) << "Update Successful";
-        QTest::newRow("same firmware") << QByteArray("\x04\x05\x06", 3) << "Firmware Version Unchanged";
-    }
     void wholeUpdate()
     {
         if (!g_noMounts.isEmpty())
             QSKIP(qPrintable(g_noMounts));
-        QFETCH(QByteArray, image);
+        const QByteArray image("\x05\x00\x00", 3);   // version 5.0.0, newer than the stand-in's 4.5.6
         QTemporaryDir camera;
         qputenv("FIC_CAMERA_DIR", QFile::encodeName(camera.path()));
         auto unset = qScopeGuard([] { qunsetenv("FIC_CAMERA_DIR"); });
@@ -432,8 +401,7 @@ private slots:
         video = bed.camera(0, usb);   // announced as it is added
 
         QTRY_COMPARE_WITH_TIMEOUT(closer.boxes.size(), 1, 30000);
-        QFETCH(QString, result);
-        QCOMPARE(boxLines(closer.boxes), QString("Info: %1 [information, OK, on TarnholmClass]\n").arg(result));
+        QCOMPARE(boxLines(closer.boxes), QString("Info: Update Successful [information, OK, on TarnholmClass]\n"));
         QCOMPARE(w.ui.progressBar->value(), 100);
         QCOMPARE(QFile(camera.filePath("flashed.bin")).size(), QFile(firmware).size());
         // Selecting the returned camera showed its information afresh.
@@ -451,8 +419,6 @@ class LinuxNotifierTest : public QObject {
     UdevTestbed bed;   // before the notifier subscribes: its monitor then listens to the bed
     QStringList seen;
 
-    bool unmount(const QString &name) { return ::umount2(QFile::encodeName(dir.filePath(name)), 0) == 0; }
-
 private slots:
     void initTestCase()
     {
@@ -469,35 +435,16 @@ private slots:
         }));
     }
 
-    // Volume "mark", mounted and unmounted after the one under test, waits for its events.
-    void mounts_data()
-    {
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("events");
-        QTest::newRow("loop ext4, space in name") << "ext4" << "cam drive" << "arrival cam drive, removal cam drive";
-        QTest::newRow("tmpfs from a device node, backslash") << "/dev/sdz1" << "a\\b" << "arrival a\\b, removal a\\b";
-        QTest::newRow("tmpfs, no device") << "none" << "scratch" << "";
-        QTest::newRow("tmpfs from a non-device path") << "/tmp/dev/x" << "scratch" << "";
-    }
+    // A volume from a device node, its name escaped in the table (which sources count: tst_mount_table).
     void mounts()
     {
         if (!g_noMounts.isEmpty())
             QSKIP(qPrintable(g_noMounts));
-        QFETCH(QString, source);
-        QFETCH(QString, name);
-        seen.clear();
-        const QString why = source == "ext4" ? mountExt4(dir.filePath("fs.img"), dir.filePath(name)) : QString();
-        if (!why.isEmpty())
-            QSKIP(qPrintable(why));
-        QVERIFY(source == "ext4" || mountTmpfs(dir.filePath(name), qPrintable(source)));
-        QVERIFY(mountTmpfs(dir.filePath("mark"), "/dev/mark"));
-        QTRY_VERIFY_WITH_TIMEOUT(seen.contains("arrival mark"), 10000);
-        QVERIFY(unmount(name) && unmount("mark"));
-        QTRY_VERIFY_WITH_TIMEOUT(seen.contains("removal mark"), 10000);
-        seen.removeAll("arrival mark");
-        seen.removeAll("removal mark");
-        QTEST(seen.join(", "), "events");
+        const QString name = QStringLiteral("cam drive\\1");
+        QVERIFY(mountTmpfs(dir.filePath(name), "/dev/sdz1"));
+        QTRY_COMPARE_WITH_TIMEOUT(seen, QStringList("arrival " + name), 10000);
+        QVERIFY(::umount2(QFile::encodeName(dir.filePath(name)), 0) == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(seen, QStringList({"arrival " + name, "removal " + name}), 10000);
     }
 
     // Node video9, announced after the one under test, waits for its event.
@@ -506,11 +453,9 @@ private slots:
         QTest::addColumn<QString>("caps");   // "-": not probed
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("event");
-        QTest::newRow("capture node added") << ":capture:" << "add" << "arrival capture /dev/video3";
-        QTest::newRow("capture node removed") << ":capture:" << "remove" << "removal capture /dev/video3";
+        // Added and removed capture nodes: the whole update.
         QTest::newRow("capabilities not probed") << "-" << "add" << "arrival capture /dev/video3";
         QTest::newRow("metadata node") << ":" << "add" << "";
-        QTest::newRow("output node") << ":video_output:" << "add" << "";
         QTest::newRow("capture node changed") << ":capture:" << "change" << "";
     }
     void captureNodes()
@@ -545,7 +490,6 @@ int main(int argc, char *argv[])
         g_noMounts = QStringLiteral("no private mount namespace (needs root): ") + std::strerror(errno);
     if (!qgetenv("LD_PRELOAD").contains("umockdev"))
         qFatal("run under umockdev-wrapper (as ctest does)");
-    qunsetenv("LD_PRELOAD");   // the programs this one starts (mkfs, mount) see the real devices
     QApplication app(argc, argv);
     qRegisterMetaType<fw_info>("fw_info");
     int failed = 0;   // each test's test bed lives only while it runs
