@@ -37,8 +37,7 @@ static Action code(int state) { return [=](Tarnholm &w) { w.HandleWorkerTheardSt
 // the bar, both stages, the Update, Firmware and Version buttons ("1" for each that is on),
 // the cameras listed, and the keep-awake hold as the simulated system saw it.
 struct Seen {
-    QStringList boxes;
-    QString log;
+    QStringList boxes, log;
     int bar, upgradeStage, updateStage;
     QString buttons;
     int cameras;
@@ -64,7 +63,7 @@ Q_DECLARE_METATYPE(Seen)
     } while (false)
 
 // An ended update: idle, the buttons on, the hold given back if it was taken.
-static Seen ended(QStringList boxes, const QString &log, int bar, int cameras, int taken = 1)
+static Seen ended(QStringList boxes, const QStringList &log, int bar, int cameras, int taken = 1)
 {
     for (QString &box : boxes)
         box += " [information, OK, on TarnholmClass]";
@@ -100,7 +99,7 @@ struct Bench {
         });
         camera.onFlash = [this](const QByteArray &image) { flashed = image; };
     }
-    // The log as the distinct lines it showed, joined by "|".
+    // The log as the distinct lines it showed.
     Seen seen() const
     {
         const auto on = [](const QWidget *b) { return QLatin1Char(b->isEnabled() ? '1' : '0'); };
@@ -108,7 +107,7 @@ struct Bench {
         shown.sort();
         lines.removeDuplicates();
         const sim::SimKeepAwake &awake = sim.world.awake;
-        return {shown, lines.join('|'), w.ui.progressBar->value(), g_upgradeStage.load(), w.updateStage,
+        return {shown, lines, w.ui.progressBar->value(), g_upgradeStage.load(), w.updateStage,
                 QString() + on(w.ui.BtnLoadFw) + on(w.ui.BtnFwFile) + on(w.ui.pBtnDeviceInfo),
                 w.ui.DeviceList->count(), awake.held(), awake.acquires, awake.releases};
     }
@@ -168,15 +167,16 @@ private slots:
         };
         // The items name no camera of the world, so no information is read.
         const QVariant none, gone = QVariant(qlonglong(0x1000));
-        const QString noCamera = "Can't find device.\n", image = QFINDTESTDATA("../samples/ostrel-2.2.0.bin");
-        row("empty camera list", U::None, click(none, "fw.bin"), {{}, noCamera, 0, U::None, W::Idle, "100", 0});
+        const QString image = QFINDTESTDATA("../samples/ostrel-2.2.0.bin");
+        row("empty camera list", U::None, click(none, "fw.bin"),
+            {{}, {"Can't find device.\n"}, 0, U::None, W::Idle, "100", 0});
         row("last update running", U::Copied, click(gone, "fw.bin"),
-            {{}, "Last Upgrade is not Complete.", 0, U::Copied, W::Copying, "100", 1});
+            {{}, {"Last Upgrade is not Complete."}, 0, U::Copied, W::Copying, "100", 1});
         row("camera gone", U::None, click(gone, image),
-            {{}, "Initialize Device Error.", 0, U::None, W::Idle, "100", 1});
+            {{}, {"Initialize Device Error."}, 0, U::None, W::Idle, "100", 1});
         // Ends the update, leaving the bar and the log as they were (-2 and -3: whole updates).
         row("-1", U::Copying, code(WorkerState::FileUnusable),
-            {{"Error: Get Firmware File Error [information, OK, on TarnholmClass]"}, "earlier text", 20, U::None,
+            {{"Error: Get Firmware File Error [information, OK, on TarnholmClass]"}, {"earlier text"}, 20, U::None,
              W::Idle, "111", 1});
     }
     void reaction()
@@ -193,7 +193,7 @@ private slots:
         b.w.ui.EditInfo->setPlainText(QStringLiteral("earlier text"));
         action(b.w);
         Seen now = b.seen();
-        now.log = b.w.ui.EditInfo->toPlainText();   // as it stands, not line by line
+        now.log = QStringList(b.w.ui.EditInfo->toPlainText());   // as it stands, not line by line
         COMPARE_SEEN(now, want);
     }
 
@@ -209,13 +209,13 @@ private slots:
         const QStringList success{"Info: Update Successful"}, unchanged{"Info: Firmware Version Unchanged"};
         const QStringList timeOut{"Error: Time Out"};
         const QStringList lost{"Error: Transfer Failed", "Error: Write Firmware File Error"};
-        const QString switched("Wait UMS Install.T|USB Camera Device Remove!|Write file to T, T");
-        const QString flashing = switched + "|Write firmware to flash.T|Waiting...";
-        const QString rebooting = flashing + "|Reboot... T";
+        const QStringList switched{"Wait UMS Install.T", "USB Camera Device Remove!", "Write file to T, T"};
+        const QStringList flashing = switched + QStringList{"Write firmware to flash.T", "Waiting..."};
+        const QStringList rebooting = flashing + QStringList{"Reboot... T"};
         // The camera's return clears the log before the success line.
-        const QString back = rebooting + "|(cleared)|USB Camera Device insert|Success T";
+        const QStringList back = rebooting + QStringList{"(cleared)", "USB Camera Device insert", "Success T"};
         const Seen updated = ended(success, back, 100, 1), copyLost = ended(lost, flashing, 51, 0);
-        const Seen at{{}, "Wait UMS Install.T", 0, UpgradeStage::Switched, WindowStage::AwaitingDrive, "000", 0,
+        const Seen at{{}, {"Wait UMS Install.T"}, 0, UpgradeStage::Switched, WindowStage::AwaitingDrive, "000", 0,
                       true, 1};
         row("newer image", {newer, Fault::None, at, updated});
         row("same image", {same, Fault::None, at, ended(unchanged, back, 100, 1)});
@@ -230,28 +230,30 @@ private slots:
             {newer, Fault::DriveLeavesDuringCopy, at, copyLost, false, "no information read before"});
         // A file that cannot be copied stops the click before the camera is touched (once switched, only a
         // power cycle would bring it back); so does a camera that refuses to switch, which stays listed.
-        const Seen refused = ended({"Error: Get Firmware File Error"}, "", 0, 1, 0);
+        const Seen refused = ended({"Error: Get Firmware File Error"}, {}, 0, 1, 0);
         row("no file", {"missing", Fault::None, refused, refused, false});
         row("an empty file", {"empty", Fault::None, refused, refused, false});
         // Opened without blocking and refused: it would never give an end.
         row("a FIFO", {"fifo", Fault::None, refused, refused, false});
-        const Seen noSwitch = ended({}, "Switch USB Camera to USB Mass Storage Device Error.", 0, 1, 0);
+        const Seen noSwitch = ended({}, {"Switch USB Camera to USB Mass Storage Device Error."}, 0, 1, 0);
         row("the camera refuses to switch", {newer, Fault::None, noSwitch, noSwitch, false, "refuse switch"});
         // Refused is not an error: the update goes on, with one line in the log.
-        const QString sleepy("|Can't keep the computer awake; it may go to sleep during the update.");
-        const Seen awake{{}, at.log + sleepy, 0, UpgradeStage::Switched, WindowStage::AwaitingDrive, "000", 0};
-        row("the system refuses to stay awake", {newer, Fault::None, awake,
-            ended(success, QString(back).replace("Install.T", "Install.T" + sleepy), 100, 1, 0), true, "refuse awake"});
+        const QString sleepy("Can't keep the computer awake; it may go to sleep during the update.");
+        const Seen awake{{}, at.log + QStringList(sleepy), 0, UpgradeStage::Switched, WindowStage::AwaitingDrive,
+                         "000", 0};
+        QStringList awakeBack = back, aside = back;
+        awakeBack.insert(1, sleepy);
+        row("the system refuses to stay awake",
+            {newer, Fault::None, awake, ended(success, awakeBack, 100, 1, 0), true, "refuse awake"});
         // Amid other devices.
-        const QString aside = QString(back).replace("Remove!|", "Remove!|Drive T is not on the camera's USB port; "
-                                                                "it is left alone.|");
+        aside.insert(2, "Drive T is not on the camera's USB port; it is left alone.");
         row("stick plugged in while the drive is awaited", {newer, Fault::None, at, ended(success, aside, 100, 1)},
             {1, 1, true, {{DriveAwaited, PlugStick}}}, "fw.bin (5)");
         row("webcam unplugged during the copy", {newer, Fault::None, at, updated},
             {1, 1, true, {{BeforeClick, PlugWebcam}, {DuringCopy, PullWebcam}}});
-        const QString webcamIn = rebooting + "|USB Camera Device insert";
+        const QStringList webcamIn = rebooting + QStringList{"USB Camera Device insert"};
         row("a storm of sticks and webcams while the camera reboots",
-            {newer, Fault::None, at, ended(success, webcamIn + "|(cleared)|Success T", 100, 1)},
+            {newer, Fault::None, at, ended(success, webcamIn + QStringList{"(cleared)", "Success T"}, 100, 1)},
             {1, 1, true, {{Rebooting, PlugStick}, {Rebooting, PlugWebcam}, {Rebooting, PlugStick},
                             {Rebooting, PullWebcam}, {Rebooting, PlugWebcam}}}, "fw.bin (5)");
         row("webcam plugged in, the camera never returns",
@@ -259,9 +261,9 @@ private slots:
             {1, 1, true, {{Rebooting, PlugWebcam}}});
         // Another camera stays listed: its information, read as the updated one leaves, clears the log.
         // A file of one chunk never reaches the code that logs the flashing.
-        const QString stays("Wait UMS Install.T|USB Camera Device Remove!|(cleared)|Write file to T, T");
-        const QString staysBack("|Reboot... T|USB Camera Device insert|Success T");
-        const QString staysFlashed = stays + "|Write firmware to flash.T|Waiting..." + staysBack;
+        const QStringList stays{"Wait UMS Install.T", "USB Camera Device Remove!", "(cleared)", "Write file to T, T"};
+        const QStringList staysBack{"Reboot... T", "USB Camera Device insert", "Success T"};
+        const QStringList staysFlashed = stays + QStringList{"Write firmware to flash.T", "Waiting..."} + staysBack;
         // The second camera runs 2.0.3, the others 2.1.15: were the first read, this would be a success.
         row("two cameras of one name, the second's version unchanged",
             {"", Fault::None, at, ended(unchanged, stays + staysBack, 100, 2)}, {2, 2, true});
@@ -387,9 +389,9 @@ private slots:
         }));
         COMPARE_SEEN(b.seen(), run.end);
         // The copy counted 1 to 50 in order, the reboot was at 95.
-        for (int i = 0; i < 50 && run.end.log.contains("Waiting"); ++i)
+        for (int i = 0; i < 50 && run.end.log.contains("Waiting..."); ++i)
             QCOMPARE(b.progress.value(i), i + 1);
-        QCOMPARE(b.progress.contains(WorkerState::Rebooting), run.end.log.contains("Reboot"));
+        QCOMPARE(b.progress.contains(WorkerState::Rebooting), run.end.log.contains("Reboot... T"));
         // Only the whole image of the click was flashed; the snapshot went with the update, however it ended.
         QCOMPARE(b.flashed, run.flashed ? image : QByteArray());
         QVERIFY(!QFile::exists(snapshot));
