@@ -15,8 +15,8 @@ WINDOWS_PACKAGE_PACKAGES=(unzip x11-utils imagemagick nsis)
 RELIABILITY_PACKAGES=(clang libclang-rt-14-dev cmake make qtbase5-dev qtbase5-dev-tools)
 # Every build on Linux: the native backend finds devices through libudev.
 LINUX_BUILD_PACKAGES=(pkg-config libudev-dev)
-# Its tests: umockdev test beds, a private D-Bus, libfuse3 for the drive that
-# fails on command.
-LINUX_TEST_PACKAGES=(umockdev libumockdev-dev dbus-daemon fuse3 libfuse3-dev)
+# Its tests: umockdev test beds, mkfs.ext4 for a loop mount, a private D-Bus,
+# libfuse3 for the drive that fails on command.
+LINUX_TEST_PACKAGES=(umockdev libumockdev-dev e2fsprogs dbus-daemon fuse3 libfuse3-dev)
 # Building the .deb (dpkg-shlibdeps works out its dependencies).
 DEB_PACKAGES=(dpkg-dev file)

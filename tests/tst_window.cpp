@@ -36,7 +36,6 @@ QByteArray block(int length, QVector<int> head = {2, 1, 15, 0x07, 0xE5, 7, 5})
 
 const QString cam = QStringLiteral("Ostrel Camera");
 const QString listed = QStringLiteral("Ostrel Camera    ");
-const QString webcam = QStringLiteral("Integrated Webcam");
 
 // Catches the window's Worker as it moves to its thread (sent while the Worker is still here).
 struct WorkerSpotter : QObject {
@@ -87,7 +86,7 @@ private slots:
         const auto row = [](const char *tag, const Devices &d, const QString &text, int of, int stored) {
             QTest::newRow(tag) << d << text << of << stored;
         };
-        row("webcam, then camera", {device(webcam), device(cam)}, listed, 1, 2);
+        row("webcam, then camera", {device("Integrated Webcam"), device(cam)}, listed, 1, 2);
         row("wrong case", {device("ostrel camera"), device("Ostrel camera"), device("OSTREL CAMERA")}, "", 0, 3);
         row("words around the name", {device("USB Ostrel Camera HD")}, "USB Ostrel Camera HD    ", 0, 1);
         row("unreadable name after a camera", {device(cam), device(cam, Unreadable)}, listed, 0, 2);

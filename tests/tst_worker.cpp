@@ -17,11 +17,6 @@ const quint32 kCreateOverDirectory = ERROR_ACCESS_DENIED; // the system's code f
 const quint32 kCreateOverDirectory = EISDIR;
 #endif
 
-static void write(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
 static QByteArray read(const QString &path)
 {
     QFile f(path);
@@ -124,23 +119,23 @@ private slots:
         const QByteArray stale(5000, '\xee');
         for (int i = 0; i < size; ++i)
             data[i] = char(i * 131 + i / 251);
-        write(source, data);
+        QVERIFY(writeFile(source, data));
         std::unique_ptr<Tarnholm> window(arrange == CreateFails ? new Tarnholm : nullptr);
         if (window) // creating fw.bin over a directory fails
             QDir().mkdir(fwBin);
         else
-            write(fwBin, stale);
+            QVERIFY(writeFile(fwBin, stale));
         if (arrange == UpdateFile)
-            write(drive + "update", "not a directory");
+            QVERIFY(writeFile(drive + "update", "not a directory"));
         if (arrange == StaleEmpty || arrange == StaleFull)
             QDir().mkdir(drive + "update");
         if (arrange == StaleFull)
-            write(drive + "update/left", "x");
+            QVERIFY(writeFile(drive + "update/left", "x"));
         if (arrange == FwBinSymlink) {
 #ifdef _WIN32
             QSKIP("symbolic links need a privilege on Windows, and its drives have none");
 #endif
-            write(other, stale);
+            QVERIFY(writeFile(other, stale));
             QVERIFY(QFile::remove(fwBin) && QFile::link(other, fwBin));
         }
         const QByteArray sourceBefore = read(source);

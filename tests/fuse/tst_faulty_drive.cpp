@@ -72,19 +72,25 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<qint64>("at");   // operation on fw.bin, or byte for "enospc"
         QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("before");   // "update" on the drive beforehand: "", "empty" or "full"
         for (int size : {kExact, kRemainder}) {
             const int chunks = size == kExact ? 50 : 51;
             // Operation 0 creates fw.bin, 1..n write it, n+1 syncs it, n+2 closes it.
             for (QString fault : {"vanish", "eio", "short"}) {
                 const bool writesOnly = fault == "short";
                 for (int at = writesOnly; at <= chunks + 2 - 2 * writesOnly; ++at)
-                    QTest::addRow("%d chunks, %s at %d", chunks, qPrintable(fault), at) << fault << qint64(at) << size;
+                    QTest::addRow("%d chunks, %s at %d", chunks, qPrintable(fault), at) << fault << qint64(at) << size
+                                                                                        << QString();
             }
             for (qint64 at : {0, size / 2, size - 1, size})
-                QTest::addRow("%d chunks, full at byte %lld", chunks, at) << "enospc" << at << size;
+                QTest::addRow("%d chunks, full at byte %lld", chunks, at) << "enospc" << at << size << QString();
             for (QString fault : {"mkdir-eio", "mkdir-erofs", "mkdir-vanish", "none"})
-                QTest::addRow("%d chunks, %s", chunks, qPrintable(fault)) << fault << qint64(0) << size;
-            QTest::addRow("%d chunks, corrupt on the drive", chunks) << "corrupt" << qint64(chunks / 2) << size;
+                QTest::addRow("%d chunks, %s", chunks, qPrintable(fault)) << fault << qint64(0) << size << QString();
+            QTest::addRow("%d chunks, corrupt on the drive", chunks) << "corrupt" << qint64(chunks / 2) << size
+                                                                     << QString();
+            for (QString before : {"empty", "full"})
+                QTest::addRow("%d chunks, update already there, %s", chunks, qPrintable(before))
+                    << "none" << qint64(0) << size << before;
         }
     }
     void sweep()
@@ -92,6 +98,7 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(qint64, at);
         QFETCH(int, size);
+        QFETCH(QString, before);
         const QString backing = tmp.filePath("backing"), source = tmp.filePath("firmware.bin");
         QDir(backing).removeRecursively();
         QDir().mkdir(backing);
@@ -99,9 +106,9 @@ private slots:
         QByteArray data(size, '\0');
         for (int i = 0; i < size; ++i)
             data[i] = char(i * 131 + i / 251);
-        QFile out(source);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(data) == data.size());
-        out.close();
+        QVERIFY(writeFile(source, data));
+        if (!before.isEmpty())
+            QDir().mkpath(backing + "/update" + (before == "full" ? "/left" : ""));
 
         QDir().mkdir(tmp.filePath("drive"));
         SimFixture sim;
@@ -157,7 +164,7 @@ private slots:
             broken << "a run that never triggered the camera went on to the waits or did not fail";
         if (triggers.size() != triggers.count("trigger ok"))
             broken << "\"update\" was created beside a bad fw.bin (" + triggers.join(", ") + ")";
-        if (QFileInfo(backing + "/update").isDir() && !triggered)
+        if (QFileInfo(backing + "/update").isDir() && before != "full" && !triggered)
             broken << "\"update\" is on the drive without a good fw.bin";
         if (codes.contains(-3) || took >= 300000)
             broken << QString("the run took the time limit (%1 ms)").arg(took);

@@ -91,15 +91,17 @@ bool mountTmpfs(const QString &dir, const char *source = "tarnholm")
     return QDir().mkpath(dir) && ::mount(source, QFile::encodeName(dir), "tmpfs", 0, "size=1m") == 0;
 }
 
+// Mounts a new ext4 image on `dir` through a loop device. Empty on success, else why not.
+QString mountExt4(const QString &image, const QString &dir)
+{
+    const QString script("truncate -s 8M \"$0\" && mkfs.ext4 -q -F \"$0\" && mkdir -p \"$1\""
+                         " && mount -o loop \"$0\" \"$1\"");
+    return QProcess::execute("sh", {"-c", script, image, dir}) == 0 ? QString() : "no loop-ext4 mount: " + script;
+}
+
 QString libraryIn(const QString &folder)
 {
     return QDir(folder).filePath(QString::fromLatin1(LinuxCameraLibrary::fileName()));
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Video nodes of one USB device, "number|udev product|capture: 1, 0 or ? (udev silent)|sysfs name" each,
@@ -174,8 +176,8 @@ private slots:
             QVERIFY(!n.monikers[i] && !n.filters[i]);
     }
 
-    // The library of `folder`, or the usual search with a copy of the stand-in beside the program alone. (Only
-    // absolute paths reach dlopen: the Windows test keeps the working-folder row.)
+    // The library of `folder`, or the usual search with a copy of the stand-in in the "working folder" or
+    // "program folder" alone.
     void library_data()
     {
         QTest::addColumn<QString>("folder");
@@ -185,20 +187,24 @@ private slots:
         QTest::newRow("camera answers") << StandinFull << true << 0 << "/dev/video5";
         QTest::newRow("no camera behind the filter") << StandinFull << false << 22 << "";
         QTest::newRow("library lacks a function") << STANDIN_DIR "/partial" << true << 127 << "";
+        QTest::newRow("copy in the working folder") << "working folder" << true << 126 << "";
         QTest::newRow("copy beside the program") << "program folder" << true << 0 << "/dev/video5";
     }
     void library()
     {
         QFETCH(QString, folder);
         QFETCH(bool, camera);
-        const QString programCopy = libraryIn(QCoreApplication::applicationDirPath());
-        auto remove = qScopeGuard([&] { QFile::remove(programCopy); });
-        if (folder == "program folder") {
+        QTemporaryDir work;
+        const QString before = QDir::currentPath(), programCopy = libraryIn(QCoreApplication::applicationDirPath());
+        auto restore = qScopeGuard([&] { QDir::setCurrent(before); QFile::remove(programCopy); });
+        if (!QDir::isAbsolutePath(folder)) {
             QFile::remove(programCopy);   // left by an aborted run
             for (const QString &installed : LinuxCameraLibrary().folders())
                 if (QFileInfo::exists(libraryIn(installed)))
                     QSKIP(qPrintable("a library is already installed in " + installed));
-            QVERIFY(QFile::copy(libraryIn(StandinFull), programCopy));
+            const QString copy = folder == "program folder" ? programCopy : libraryIn(work.path());
+            QVERIFY(QFile::copy(libraryIn(StandinFull), copy));
+            QVERIFY(QDir::setCurrent(work.path()));
             folder.clear();
         }
         Nodes n("5|Ostrel Camera|1|");
@@ -213,7 +219,7 @@ private slots:
         QTEST(QString::fromLatin1(reinterpret_cast<const char *>(block + 7)), "node");
     }
 
-    // `setup`: a directory "missing", with a "tmpfs" mounted on it, or whose device number is linked in a
+    // `setup`: a directory "missing", with a "tmpfs" or "ext4" mounted on it, or whose device number is linked in a
     // test bed to the last of a chain of "subsystem name [ID_BUS]" devices. Only USB or not counts, never which bus.
     void bus_data()
     {
@@ -223,6 +229,7 @@ private slots:
         QTest::newRow("SATA disk") << "ata ata1, block sda ata, block sda2" << false;
         QTest::newRow("loop device") << "block loop3" << false;
         QTest::newRow("tmpfs mounted") << "tmpfs" << false;
+        QTest::newRow("ext4 on a loop device") << "ext4" << false;
         QTest::newRow("missing directory") << "missing" << false;
     }
     void bus()
@@ -232,11 +239,14 @@ private slots:
         const QString dir = work.filePath(QStringLiteral("mnt"));
         auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(dir), MNT_DETACH); });
         QScopedPointer<UdevTestbed> bed;   // only for a chain: the mounts are looked up in the real /sys
-        if (setup == "tmpfs" && !g_noMounts.isEmpty())
+        if ((setup == "tmpfs" || setup == "ext4") && !g_noMounts.isEmpty())
             QSKIP(qPrintable(g_noMounts));
+        const QString why = setup == "ext4" ? mountExt4(work.filePath(QStringLiteral("disk.img")), dir) : QString();
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
         if (setup == "tmpfs")
             QVERIFY2(mountTmpfs(dir), std::strerror(errno));
-        if (setup != "tmpfs" && setup != "missing") {
+        if (setup != "tmpfs" && setup != "ext4" && setup != "missing") {
             bed.reset(new UdevTestbed);
             QVERIFY(QDir().mkpath(dir) && bed->linkBlock(dir, bed->chain(setup)));
         }
@@ -319,11 +329,7 @@ private slots:
         LinuxCaptureDevices capture;
         LinuxCameraLibrary library(StandinFull);
         LinuxVolumeBus volumes;
-        Platform p = current();
-        p.capture = &capture;
-        p.camera = &library;
-        p.volumes = &volumes;
-        install(p);
+        install({&capture, &library, current().notifier, &volumes, current().clock, current().files, current().awake});
         Tarnholm w;
         BoxCloser closer;
         QString copiedTo;   // the job's drive, the copy itself is not run
@@ -437,16 +443,22 @@ private slots:
         }));
     }
 
-    // A volume from a device node, its name escaped in the table (which sources count: tst_mount_table).
+    // A loop-ext4 volume and a tmpfs from a device node, their names escaped in the table (which sources count:
+    // tst_mount_table).
     void mounts()
     {
         if (!g_noMounts.isEmpty())
             QSKIP(qPrintable(g_noMounts));
-        const QString name = QStringLiteral("cam drive\\1");
-        QVERIFY(mountTmpfs(dir.filePath(name), "/dev/sdz1"));
-        QTRY_COMPARE_WITH_TIMEOUT(seen, QStringList("arrival " + name), 10000);
-        QVERIFY(::umount2(QFile::encodeName(dir.filePath(name)), 0) == 0);
-        QTRY_COMPARE_WITH_TIMEOUT(seen, QStringList({"arrival " + name, "removal " + name}), 10000);
+        const QString ext4 = QStringLiteral("cam drive"), tmpfs = QStringLiteral("a\\b");
+        const QString why = mountExt4(dir.filePath("fs.img"), dir.filePath(ext4));
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+        QVERIFY(mountTmpfs(dir.filePath(tmpfs), "/dev/sdz1"));
+        QTRY_COMPARE_WITH_TIMEOUT(seen, QStringList({"arrival " + ext4, "arrival " + tmpfs}), 10000);
+        for (const QString &name : {ext4, tmpfs})
+            QVERIFY(::umount2(QFile::encodeName(dir.filePath(name)), 0) == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(seen, QStringList({"arrival " + ext4, "arrival " + tmpfs, "removal " + ext4,
+                                                     "removal " + tmpfs}), 10000);
     }
 
     // Node video9, announced after the one under test, waits for its event.
@@ -455,7 +467,7 @@ private slots:
         QTest::addColumn<QString>("caps");   // "-": not probed
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("event");
-        // Added and removed capture nodes: the whole update.
+        QTest::newRow("capture node removed") << ":capture:" << "remove" << "removal capture /dev/video3";
         QTest::newRow("capabilities not probed") << "-" << "add" << "arrival capture /dev/video3";
         QTest::newRow("metadata node") << ":" << "add" << "";
         QTest::newRow("capture node changed") << ":capture:" << "change" << "";
@@ -492,6 +504,7 @@ int main(int argc, char *argv[])
         g_noMounts = QStringLiteral("no private mount namespace (needs root): ") + std::strerror(errno);
     if (!qgetenv("LD_PRELOAD").contains("umockdev"))
         qFatal("run under umockdev-wrapper (as ctest does)");
+    qunsetenv("LD_PRELOAD");   // the programs this one starts (mkfs, mount) see the real devices
     QApplication app(argc, argv);
     qRegisterMetaType<fw_info>("fw_info");
     int failed = 0;   // each test's test bed lives only while it runs

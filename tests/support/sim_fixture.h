@@ -3,6 +3,7 @@
 #include "platform/sim/virtual_clock.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QMutex>
 #include <QStringList>
@@ -16,6 +17,12 @@ struct SimFixture {
     sim::VirtualClock clock;
     sim::SimWorld world;
 };
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 
 // One message box as the operator saw it; buttons: QMessageBox::StandardButtons, parentName: its parent's name.
 struct SeenBox {

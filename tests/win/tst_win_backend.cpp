@@ -131,14 +131,7 @@ private slots:
     {
         sim.reset(new SimFixture);
         library.reset(new platform::WinCameraLibrary);
-        platform::Platform p = platform::current();
-        p.capture = &capture;
-        p.camera = library.get();
-        p.notifier = &notifier;
-        p.volumes = &volumes;
-        p.awake = &awake;
-        p.files = &files;
-        platform::install(p);
+        platform::install({&capture, library.get(), &notifier, &volumes, &sim->clock, &files, &awake});
         heldBefore = filters->outstanding();
         tooManyBefore = filters->releasesTooMany;
     }
